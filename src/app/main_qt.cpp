@@ -1,0 +1,28 @@
+// The Linux entry point: the QApplication, the Qt platform, Module1's start, the event loop.
+#include <QApplication>
+
+#include <string>
+
+#include "module/module1.h"
+#include "platform/qt/qt_platform.h"
+
+int main(int argc, char** argv) {
+  // The program's own switches are its command line; Qt sees none of them.
+  std::string command_line;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) command_line += ' ';
+    command_line += argv[i];
+  }
+  int qt_argc = 1;
+  QApplication app(qt_argc, argv);
+  QApplication::setApplicationName("quildor");
+
+  quildor::qt::QtPlatform platform(command_line);
+  quildor::Module1 module(platform);
+  platform.SetDispatcher([&module](quildor::forms::Form& f, quildor::forms::Event e,
+                                   const quildor::forms::Control* c) { module.Dispatch(f, e, c); });
+  module.Start();
+  const int status = QApplication::exec();
+  platform.DestroyViews();
+  return status;
+}

@@ -1,0 +1,98 @@
+#include "module/module1.h"
+
+#include <cstdlib>
+#include <exception>
+#include <new>
+
+#include "forms/arith.h"
+
+#include "settings_dialog/frm_ss_settings.h"
+#include "slideshow/form1.h"
+
+namespace quildor {
+
+Module1::Module1(Platform& platform) : platform_(platform) {}
+Module1::~Module1() = default;
+
+std::string Module1::AppTitle() { return "SCRNSAVE: The Quildor Anthology"; }
+
+void Module1::Main() {
+  if (platform_.PrevInstance()) EndProgram();
+
+  // Only the configuration switch is told apart: its first two characters, exactly and
+  // case-sensitively ("/C" or " /c" run the slide show).
+  const std::string command = platform_.CommandLine();
+  if (command.compare(0, 2, "/c") == 0) {
+    SlideDelayMs = 1000;   // the dialog always opens at one second; the stored value is not read
+    if (!settings_) settings_ = std::make_unique<frmSSSettings>(*this);
+    Show(*settings_);
+    return;
+  }
+
+  if (!form1_) form1_ = std::make_unique<Form1>(*this);
+  Show(*form1_);
+  // The caption panel appears only once the window is laid out and on the screen.
+  form1_->panYear.SetVisible(true);
+}
+
+void Module1::Show(forms::Form& form) {
+  if (!form.Loaded()) {
+    form.MarkLoaded();
+    form.HandleEvent(forms::Event::Load, nullptr);
+  }
+  platform_.ShowForm(form);
+}
+
+void Module1::ShowCursorFully() {
+  // The counter is read back as a signed 16-bit value; stop at the first one above 0.
+  for (;;) {
+    const auto counter = static_cast<std::int16_t>(platform_.ShowCursor(true));
+    if (counter > 0) return;
+  }
+}
+
+void Module1::EndProgram() {
+  ShowCursorFully();
+  platform_.Exit(0);
+  std::abort();   // Exit does not return
+}
+
+void Module1::FatalError(const std::string& what) {
+  // Make the pointer visible first, so that the user can reach the box's button.
+  ShowCursorFully();
+  platform_.MessageBox(what, AppTitle());
+  platform_.Exit(1);
+  std::abort();
+}
+
+void Module1::Start() {
+  Trap([this] { Main(); });
+}
+
+void Module1::Dispatch(forms::Form& form, forms::Event event, const forms::Control* source) {
+  Trap([&] { form.HandleEvent(event, source); });
+}
+
+void Module1::Trap(const std::function<void()>& body) {
+  std::string what;
+  try {
+    body();
+    return;
+  } catch (const PlatformError& e) {
+    what = e.what();
+  } catch (const std::bad_alloc&) {
+    what = "Out of memory";
+  } catch (const std::exception& e) {
+    what = std::string("Internal error: ") + e.what();
+  }
+  FatalError(what);
+}
+
+bool Module1::IsScreenSize(std::int32_t width, std::int32_t height) {
+  const std::int32_t want_width = forms::CheckedMul<std::int32_t>(width, forms::kTwipsPerPixel);
+  const std::int32_t want_height = forms::CheckedMul<std::int32_t>(height, forms::kTwipsPerPixel);
+  if (static_cast<double>(platform_.ScreenWidth()) != static_cast<double>(want_width)) return false;
+  return static_cast<double>(platform_.ScreenHeight()) == static_cast<double>(want_height);
+}
+
+}  // namespace quildor

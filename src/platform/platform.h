@@ -1,0 +1,65 @@
+// The services the program asks of its operating system: one small interface with one
+// implementation per OS (platform/qt, platform/win32) and a full in-memory peer for tests
+// (tests/fake). Every call runs on the GUI thread. A call that fails throws PlatformError with a
+// clear message; the caller decides whether that is a handled failure or a fatal one.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+#include "forms/form.h"
+
+namespace quildor {
+
+// The one exception type for failing platform calls (and arithmetic overflow in handlers).
+class PlatformError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // The argument text after the program's own path, as one string (UTF-8), without the path.
+  virtual std::string CommandLine() = 0;
+
+  // True when another process of this program already runs for this user. Asked once, at start;
+  // the answer holds the flag for the rest of the process, so two simultaneous starts cannot both
+  // see false.
+  virtual bool PrevInstance() = 0;
+
+  // Size of the whole screen in twips.
+  virtual float ScreenWidth() = 0;
+  virtual float ScreenHeight() = 0;
+
+  // The cursor display counter: show=true raises it by one, false lowers it; returns the new
+  // value. The pointer is shown while the counter is 0 or more.
+  virtual std::int32_t ShowCursor(bool show) = 0;
+
+  // The per-user settings store: the value stored under application/section/key, or `def` when
+  // the key (or its section or application) does not exist. A read never creates anything.
+  virtual std::string ReadSetting(const std::string& app, const std::string& section,
+                                  const std::string& key, const std::string& def) = 0;
+  // Stores `value`, creating the application and section entries when missing. The write is
+  // complete and durable when the call returns; it never damages the store or another key.
+  virtual void WriteSetting(const std::string& app, const std::string& section,
+                            const std::string& key, const std::string& value) = 0;
+
+  // A picture stored with the windows' composition.
+  virtual forms::Picture ResourcePicture(forms::ResourcePicture which) = 0;
+
+  // Creates the native window for `form` (if not created yet) and shows it modeless, with no
+  // owner. The form's Load handler has already run.
+  virtual void ShowForm(forms::Form& form) = 0;
+
+  // A modal message box with `text`, an OK button alone, no icon and `title`; returns when the
+  // user closes it. Owned by the program's visible window so it is never hidden behind it.
+  virtual void MessageBox(const std::string& text, const std::string& title) = 0;
+
+  // Ends the process at once with `status`: no further handler runs.
+  [[noreturn]] virtual void Exit(int status) = 0;
+};
+
+}  // namespace quildor

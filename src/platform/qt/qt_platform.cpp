@@ -1,0 +1,176 @@
+#include "platform/qt/qt_platform.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QFont>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QMessageBox>
+#include <QScreen>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/qt/ini_file.h"
+#include "platform/qt/qt_views.h"
+
+// The pictures are compiled into the static backend library; a static library's resources must
+// be registered by hand.
+static void RegisterResources() { Q_INIT_RESOURCE(resources); }
+
+namespace quildor::qt {
+
+namespace {
+
+// The project's fonts stand in for the Windows faces the windows are designed with.
+void InstallFontSubstitutes() {
+  const QStringList sans{"Liberation Sans", "Arimo", "DejaVu Sans"};
+  QFont::insertSubstitutions("MS Sans Serif", sans);
+  QFont::insertSubstitutions("System", sans);
+}
+
+std::string EnvOr(const char* name, const std::string& fallback) {
+  const char* v = std::getenv(name);
+  return v && *v ? std::string(v) : fallback;
+}
+
+}  // namespace
+
+QtPlatform::QtPlatform(std::string command_line) : command_line_(std::move(command_line)) {
+  RegisterResources();
+  InstallFontSubstitutes();
+}
+
+void QtPlatform::DestroyViews() { forms_.clear(); }
+
+QtPlatform::~QtPlatform() {
+  forms_.clear();
+  if (lock_fd_ >= 0) ::close(lock_fd_);
+}
+
+bool QtPlatform::PrevInstance() {
+  if (prev_instance_checked_) return prev_instance_;
+  prev_instance_checked_ = true;
+  // A lock held for the life of the process: the kernel drops it when the process ends, however
+  // it ends, and two simultaneous starts cannot both take it.
+  const std::string dir = EnvOr("XDG_RUNTIME_DIR", "/tmp");
+  const std::string path = dir + "/quildor-" + std::to_string(::getuid()) + ".lock";
+  lock_fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (lock_fd_ < 0) {
+    throw PlatformError("Cannot open the instance lock " + path + ": " + std::strerror(errno));
+  }
+  if (::flock(lock_fd_, LOCK_EX | LOCK_NB) != 0) {
+    if (errno != EWOULDBLOCK) {
+      throw PlatformError("Cannot take the instance lock " + path + ": " + std::strerror(errno));
+    }
+    prev_instance_ = true;
+  }
+  return prev_instance_;
+}
+
+float QtPlatform::ScreenWidth() {
+  return static_cast<float>(QGuiApplication::primaryScreen()->geometry().width() *
+                            forms::kTwipsPerPixel);
+}
+
+float QtPlatform::ScreenHeight() {
+  return static_cast<float>(QGuiApplication::primaryScreen()->geometry().height() *
+                            forms::kTwipsPerPixel);
+}
+
+std::int32_t QtPlatform::ShowCursor(bool show) {
+  const bool was_shown = cursor_counter_ >= 0;
+  cursor_counter_ += show ? 1 : -1;
+  const bool shown = cursor_counter_ >= 0;
+  if (was_shown && !shown) QGuiApplication::setOverrideCursor(Qt::BlankCursor);
+  if (!was_shown && shown) QGuiApplication::restoreOverrideCursor();
+  return cursor_counter_;
+}
+
+std::string QtPlatform::SettingsPath(const std::string& app) {
+  const std::string config = EnvOr("XDG_CONFIG_HOME", EnvOr("HOME", ".") + "/.config");
+  return config + "/" + app + ".ini";
+}
+
+std::string QtPlatform::ReadSetting(const std::string& app, const std::string& section,
+                                    const std::string& key, const std::string& def) {
+  const auto text = ini::ReadFile(SettingsPath(app));
+  if (!text) return def;
+  return ini::Find(*text, section, key).value_or(def);
+}
+
+void QtPlatform::WriteSetting(const std::string& app, const std::string& section,
+                              const std::string& key, const std::string& value) {
+  const std::string path = SettingsPath(app);
+  const auto text = ini::ReadFile(path);
+  ini::WriteFileAtomically(path, ini::Update(text.value_or(""), section, key, value));
+}
+
+forms::Picture QtPlatform::ResourcePicture(forms::ResourcePicture which) {
+  const char* name = "";
+  switch (which) {
+    case forms::ResourcePicture::DesignPhoto: name = ":/quildor/design_photo.jpg"; break;
+    case forms::ResourcePicture::TitleBanner: name = ":/quildor/title_banner.jpg"; break;
+    case forms::ResourcePicture::DialogPhoto: name = ":/quildor/dialog_photo.bmp"; break;
+    case forms::ResourcePicture::Icon: name = ":/quildor/quildor.ico"; break;
+  }
+  QImageReader reader{QString::fromLatin1(name)};
+  auto image = std::make_shared<QImage>(reader.read());
+  if (image->isNull()) {
+    throw PlatformError(std::string("Cannot load the built-in picture ") + name + ": " +
+                        reader.errorString().toStdString());
+  }
+  auto p = std::make_shared<forms::PictureData>();
+  p->width = image->width();
+  p->height = image->height();
+  p->source = name;
+  p->native = image;
+  return p;
+}
+
+void QtPlatform::ShowForm(forms::Form& form) {
+  auto& view = forms_[&form];
+  if (!view) view = std::make_unique<FormWidget>(*this, form);
+  view->ShowAsModelled();
+}
+
+FormWidget* QtPlatform::WidgetOf(const forms::Form& form) const {
+  auto it = forms_.find(&form);
+  return it == forms_.end() ? nullptr : it->second.get();
+}
+
+void QtPlatform::MessageBox(const std::string& text, const std::string& title) {
+  // Owned by the program's visible window, so that it stands above it.
+  QWidget* owner = nullptr;
+  for (const auto& [form, view] : forms_) {
+    if (view->isVisible()) owner = view.get();
+  }
+  QString shown = QString::fromStdString(text);
+  shown.replace("\r\n", "\n");
+  QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title), shown, QMessageBox::Ok,
+                  owner);
+  box.setObjectName("QuildorMessageBox");
+  box.setTextFormat(Qt::PlainText);
+  box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  box.setCursor(Qt::ArrowCursor);
+  ++message_boxes_open_;
+  box.exec();
+  --message_boxes_open_;
+}
+
+void QtPlatform::Exit(int status) {
+  std::fflush(nullptr);
+  ::_exit(status);
+}
+
+void QtPlatform::Deliver(forms::Form& form, forms::Event e, const forms::Control* source) {
+  if (dispatcher_) dispatcher_(form, e, source);
+}
+
+}  // namespace quildor::qt

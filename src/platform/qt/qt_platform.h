@@ -1,0 +1,73 @@
+// The Linux platform: Qt 6 Widgets. Native views of the form model (qt_views.h), pictures through
+// QImageReader, the INI settings store, a lock file for the previous-instance flag, and a cursor
+// display counter kept with the Windows rules (shown while 0 or more).
+//
+// Lifetime: one per process, created by app/main_qt.cpp after the QApplication. It owns the views
+// of every form it has shown, and DestroyViews must run before those forms are destroyed.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace quildor::qt {
+
+class FormWidget;
+
+// Delivers one event to the program (Module1::Dispatch).
+using Dispatcher = std::function<void(forms::Form&, forms::Event, const forms::Control*)>;
+
+class QtPlatform : public Platform {
+ public:
+  // `command_line`: the program's arguments joined by blanks.
+  explicit QtPlatform(std::string command_line);
+  ~QtPlatform() override;
+
+  void SetDispatcher(Dispatcher d) { dispatcher_ = std::move(d); }
+
+  std::string CommandLine() override { return command_line_; }
+  bool PrevInstance() override;
+  float ScreenWidth() override;
+  float ScreenHeight() override;
+  std::int32_t ShowCursor(bool show) override;
+  std::string ReadSetting(const std::string& app, const std::string& section,
+                          const std::string& key, const std::string& def) override;
+  void WriteSetting(const std::string& app, const std::string& section, const std::string& key,
+                    const std::string& value) override;
+  forms::Picture ResourcePicture(forms::ResourcePicture which) override;
+  void ShowForm(forms::Form& form) override;
+  void MessageBox(const std::string& text, const std::string& title) override;
+  [[noreturn]] void Exit(int status) override;
+
+  // The settings file of an application: ${XDG_CONFIG_HOME:-$HOME/.config}/<app>.ini
+  static std::string SettingsPath(const std::string& app);
+
+  // Destroys every native window. Views refer to their forms, so this must run before the forms
+  // (Module1) go away.
+  void DestroyViews();
+
+  // The native window of a shown form, or nullptr.
+  FormWidget* WidgetOf(const forms::Form& form) const;
+
+  // Called by the views.
+  void Deliver(forms::Form& form, forms::Event e, const forms::Control* source);
+  bool InMessageBox() const { return message_boxes_open_ > 0; }
+
+ private:
+  std::string command_line_;
+  Dispatcher dispatcher_;
+  int lock_fd_ = -1;
+  bool prev_instance_checked_ = false;
+  bool prev_instance_ = false;
+  std::int32_t cursor_counter_ = 0;
+  int message_boxes_open_ = 0;
+  std::map<const forms::Form*, std::unique_ptr<FormWidget>> forms_;
+};
+
+}  // namespace quildor::qt

@@ -1,0 +1,438 @@
+#include "platform/qt/qt_views.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QToolButton>
+
+#include <cmath>
+
+#include "platform/qt/qt_platform.h"
+
+namespace quildor::qt {
+
+using forms::Control;
+using forms::ControlKind;
+using forms::Event;
+using forms::Property;
+using forms::TwipsToPixels;
+
+QColor ToQColor(const forms::Color& c) {
+  switch (c.system) {
+    case forms::Color::System::None: return QColor(c.r, c.g, c.b);
+    case forms::Color::System::ButtonText: return QApplication::palette().color(QPalette::ButtonText);
+    case forms::Color::System::ButtonFace: return QApplication::palette().color(QPalette::Button);
+    case forms::Color::System::WindowBackground:
+      return QApplication::palette().color(QPalette::Window);
+  }
+  return QColor(c.r, c.g, c.b);
+}
+
+QFont ToQFont(const forms::Font& f) {
+  QFont font(QString::fromStdString(f.name));
+  // Point sizes at the 96 pixels per inch that 15 twips per pixel stands for: 8.25 pt is 11 px.
+  font.setPixelSize(static_cast<int>(std::lround(f.points * 96.0 / 72.0)));
+  font.setBold(f.bold);
+  return font;
+}
+
+const QImage* ImageOf(const forms::Picture& p) {
+  return p && p->native ? static_cast<const QImage*>(p->native.get()) : nullptr;
+}
+
+namespace {
+
+constexpr QColor kBevelShadow(128, 128, 128);
+constexpr QColor kBevelLight(255, 255, 255);
+
+QRect TwipsRect(const Control& c) {
+  return QRect(TwipsToPixels(c.Left()), TwipsToPixels(c.Top()), TwipsToPixels(c.Width()),
+               TwipsToPixels(c.Height()));
+}
+
+// Draws a bevel `width` pixels wide just inside `r`; an inset bevel is dark at the top and left.
+void DrawBevel(QPainter& p, const QRect& r, forms::Bevel bevel, int width) {
+  if (bevel == forms::Bevel::None || width <= 0) return;
+  const bool inset = bevel == forms::Bevel::Inset;
+  const QColor top_left = inset ? kBevelShadow : kBevelLight;
+  const QColor bottom_right = inset ? kBevelLight : kBevelShadow;
+  for (int i = 0; i < width; ++i) {
+    const QRect b = r.adjusted(i, i, -i, -i);
+    if (b.width() <= 0 || b.height() <= 0) break;
+    p.setPen(top_left);
+    p.drawLine(b.left(), b.top(), b.right(), b.top());
+    p.drawLine(b.left(), b.top(), b.left(), b.bottom());
+    p.setPen(bottom_right);
+    p.drawLine(b.left() + 1, b.bottom(), b.right(), b.bottom());
+    p.drawLine(b.right(), b.top() + 1, b.right(), b.bottom());
+  }
+}
+
+// What every control view shares: geometry from the model, and input that stops at the control.
+template <class Base>
+class ControlWidgetBase : public Base, public forms::ControlView {
+ public:
+  ControlWidgetBase(FormWidget& form, Control& c, QWidget* parent)
+      : Base(parent), form_(form), c_(c) {
+    this->setObjectName(QString::fromStdString(c.Name()));
+    this->setMouseTracking(true);
+    this->setGeometry(TwipsRect(c));
+    this->setVisible(c.Visible());
+    c.AttachView(this);
+  }
+  ~ControlWidgetBase() override { c_.AttachView(nullptr); }
+
+  void PropertyChanged(const Control&, Property p) override {
+    switch (p) {
+      case Property::Left:
+      case Property::Top:
+      case Property::Width:
+      case Property::Height: this->setGeometry(TwipsRect(c_)); break;
+      case Property::Visible: this->setVisible(c_.Visible()); break;
+      case Property::Enabled: this->setEnabled(c_.Enabled()); break;
+      default: this->update(); break;
+    }
+  }
+
+ protected:
+  void Deliver(Event e) { form_.platform().Deliver(form_.form(), e, &c_); }
+
+  void mousePressEvent(QMouseEvent* e) override {
+    e->accept();
+    pressed_ = true;
+    Deliver(Event::MouseDown);
+  }
+  void mouseReleaseEvent(QMouseEvent* e) override {
+    e->accept();
+    const bool click = pressed_ && this->rect().contains(e->position().toPoint());
+    pressed_ = false;
+    if (click) Deliver(Event::Click);
+  }
+  void mouseMoveEvent(QMouseEvent* e) override {
+    e->accept();
+    Deliver(Event::MouseMove);
+  }
+  void mouseDoubleClickEvent(QMouseEvent* e) override { e->accept(); }
+
+  FormWidget& form_;
+  Control& c_;
+  bool pressed_ = false;
+};
+
+class PanelWidget : public ControlWidgetBase<QWidget> {
+ public:
+  using ControlWidgetBase::ControlWidgetBase;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    const auto& d = c_.design();
+    QPainter p(this);
+    p.fillRect(rect(), ToQColor(d.back_color));
+    QRect r = rect();
+    DrawBevel(p, r, d.outer_bevel, d.bevel_width);
+    if (d.outer_bevel != forms::Bevel::None) r.adjust(d.bevel_width, d.bevel_width, -d.bevel_width, -d.bevel_width);
+    r.adjust(d.border_width, d.border_width, -d.border_width, -d.border_width);
+    DrawBevel(p, r, d.inner_bevel, d.bevel_width);
+    if (!c_.Caption().empty()) {
+      p.setPen(ToQColor(d.fore_color));
+      p.setFont(ToQFont(d.font));
+      p.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, QString::fromStdString(c_.Caption()));
+    }
+  }
+};
+
+class ImageWidget : public ControlWidgetBase<QWidget> {
+ public:
+  using ControlWidgetBase::ControlWidgetBase;
+
+  void PropertyChanged(const Control& c, Property p) override {
+    if (p == Property::Picture) scaled_ = QImage();
+    ControlWidgetBase::PropertyChanged(c, p);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    const auto& d = c_.design();
+    QPainter p(this);
+    int inset = 0;
+    if (d.border == forms::BorderStyle::Single) {
+      // The toolkit's 3-D border: two pixels, sunken.
+      DrawBevel(p, rect(), forms::Bevel::Inset, 1);
+      p.setPen(QColor(64, 64, 64));
+      p.drawLine(1, 1, width() - 2, 1);
+      p.drawLine(1, 1, 1, height() - 2);
+      p.setPen(QColor(212, 208, 200));
+      p.drawLine(2, height() - 2, width() - 2, height() - 2);
+      p.drawLine(width() - 2, 2, width() - 2, height() - 2);
+      inset = 2;
+    }
+    const QImage* image = ImageOf(c_.GetPicture());
+    if (!image || image->isNull()) return;
+    const QRect area = rect().adjusted(inset, inset, -inset, -inset);
+    if (d.stretch) {
+      // Smooth scaling, computed once per picture and size rather than at every repaint.
+      if (scaled_.size() != area.size()) {
+        scaled_ = image->scaled(area.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+      }
+      p.drawImage(area.topLeft(), scaled_);
+    } else {
+      p.drawImage(area.topLeft(), *image);
+    }
+  }
+
+ private:
+  QImage scaled_;
+};
+
+class LabelWidget : public ControlWidgetBase<QWidget> {
+ public:
+  using ControlWidgetBase::ControlWidgetBase;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    const auto& d = c_.design();
+    QPainter p(this);
+    if (!d.transparent) p.fillRect(rect(), ToQColor(d.back_color));
+    p.setPen(ToQColor(d.fore_color));
+    p.setFont(ToQFont(d.font));
+    const int align = (d.alignment == forms::Align::Center ? Qt::AlignHCenter : Qt::AlignLeft) |
+                      Qt::AlignTop | Qt::TextWordWrap;
+    p.drawText(rect(), align, QString::fromStdString(c_.Caption()));
+  }
+};
+
+class CommandWidget : public ControlWidgetBase<QPushButton> {
+ public:
+  CommandWidget(FormWidget& form, Control& c, QWidget* parent)
+      : ControlWidgetBase(form, c, parent) {
+    const auto& d = c.design();
+    setText(QString::fromStdString(c.Caption()));
+    setFont(ToQFont(d.font));
+    QPalette pal = palette();
+    pal.setColor(QPalette::ButtonText, ToQColor(d.fore_color));
+    setPalette(pal);
+    setAutoDefault(false);
+    connect(this, &QPushButton::clicked, this, [this] { Deliver(Event::Click); });
+  }
+
+  void PropertyChanged(const Control& c, Property p) override {
+    if (p == Property::Caption) setText(QString::fromStdString(c.Caption()));
+    ControlWidgetBase::PropertyChanged(c, p);
+  }
+
+ protected:
+  // A push button handles its own presses and releases (and raises Click); it only keeps mouse
+  // events from reaching the form beneath.
+  void mousePressEvent(QMouseEvent* e) override { QPushButton::mousePressEvent(e); }
+  void mouseReleaseEvent(QMouseEvent* e) override { QPushButton::mouseReleaseEvent(e); }
+  void mouseMoveEvent(QMouseEvent* e) override {
+    QPushButton::mouseMoveEvent(e);
+    e->accept();
+  }
+};
+
+// A pair of arrow buttons side by side: the left one steps down, the right one up. Both repeat
+// every 250 ms while held.
+class SpinWidget : public ControlWidgetBase<QWidget> {
+ public:
+  SpinWidget(FormWidget& form, Control& c, QWidget* parent) : ControlWidgetBase(form, c, parent) {
+    const auto& d = c.design();
+    setToolTip(QString::fromStdString(d.tooltip));
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, ToQColor(d.back_color));
+    pal.setColor(QPalette::Button, ToQColor(d.back_color));
+    pal.setColor(QPalette::ButtonText, ToQColor(d.fore_color));
+    setPalette(pal);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    down_ = MakeArrow(Qt::LeftArrow, "SpinDown", Event::SpinDown);
+    up_ = MakeArrow(Qt::RightArrow, "SpinUp", Event::SpinUp);
+    layout->addWidget(down_);
+    layout->addWidget(up_);
+  }
+
+ private:
+  QToolButton* MakeArrow(Qt::ArrowType arrow, const char* name, Event e) {
+    auto* b = new QToolButton(this);
+    b->setObjectName(QString::fromStdString(c_.Name()) + "." + name);
+    b->setArrowType(arrow);
+    b->setAutoRepeat(true);
+    b->setAutoRepeatDelay(250);
+    b->setAutoRepeatInterval(250);
+    b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    b->setFocusPolicy(Qt::NoFocus);
+    b->setToolTip(toolTip());
+    connect(b, &QToolButton::clicked, this, [this, e] { Deliver(e); });
+    return b;
+  }
+
+  QToolButton* down_ = nullptr;
+  QToolButton* up_ = nullptr;
+};
+
+}  // namespace
+
+// A timer control: runs while enabled with an interval above 0, and delivers its ticks. A tick
+// that falls due while one of the program's message boxes is open is skipped, so that boxes never
+// stack up.
+class FormWidget::TimerView : public forms::ControlView {
+ public:
+  TimerView(FormWidget& form, Control& c) : form_(form), c_(c) {
+    timer_.setTimerType(Qt::CoarseTimer);
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      if (form_.platform().InMessageBox()) return;
+      form_.platform().Deliver(form_.form(), Event::Timer, &c_);
+    });
+    c.AttachView(this);
+    Apply();
+  }
+  ~TimerView() override { c_.AttachView(nullptr); }
+
+  void PropertyChanged(const Control&, Property p) override {
+    if (p == Property::Interval || p == Property::Enabled) Apply();
+  }
+
+ private:
+  void Apply() {
+    if (c_.Enabled() && c_.Interval() > 0) {
+      timer_.start(c_.Interval());
+    } else {
+      timer_.stop();
+    }
+  }
+
+  FormWidget& form_;
+  Control& c_;
+  QTimer timer_;
+};
+
+FormWidget::FormWidget(QtPlatform& platform, forms::Form& form)
+    : QWidget(nullptr), platform_(platform), form_(form) {
+  const auto& d = form.design();
+  setObjectName(QString::fromStdString(d.name));
+  setWindowTitle(QString::fromStdString(d.caption));
+  setAttribute(Qt::WA_DeleteOnClose, false);
+  setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
+  setAutoFillBackground(true);
+  QPalette pal = palette();
+  pal.setColor(QPalette::Window, ToQColor(d.back_color));
+  setPalette(pal);
+  if (d.frameless) setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+  if (d.blank_pointer) setCursor(Qt::BlankCursor);
+  if (!d.has_icon) setWindowIcon(QIcon());
+  setGeometry(TwipsToPixels(form.Left()), TwipsToPixels(form.Top()),
+              TwipsToPixels(d.client_width), TwipsToPixels(d.client_height));
+  if (!d.frameless) setFixedSize(size());
+  CreateControls();
+  WatchInput(this);
+  form.AttachView(this);
+}
+
+FormWidget::~FormWidget() {
+  form_.AttachView(nullptr);
+  timers_.clear();
+}
+
+QWidget* FormWidget::ControlWidget(const forms::Control& c) const {
+  auto it = widgets_.find(&c);
+  return it == widgets_.end() ? nullptr : it->second;
+}
+
+void FormWidget::CreateControls() {
+  std::vector<QWidget*> windowed;
+  for (const auto& owned : form_.Controls()) {
+    Control& c = *owned;
+    if (c.Kind() == ControlKind::Timer) {
+      timers_.push_back(std::make_unique<TimerView>(*this, c));
+      continue;
+    }
+    QWidget* parent = c.Container().empty() ? this : widgets_.at(&form_.Get(c.Container()));
+    QWidget* w = nullptr;
+    switch (c.Kind()) {
+      case ControlKind::Panel3D: w = new PanelWidget(*this, c, parent); break;
+      case ControlKind::Image: w = new ImageWidget(*this, c, parent); break;
+      case ControlKind::Label: w = new LabelWidget(*this, c, parent); break;
+      case ControlKind::Command3D: w = new CommandWidget(*this, c, parent); break;
+      case ControlKind::SpinButton: w = new SpinWidget(*this, c, parent); break;
+      case ControlKind::Timer: break;
+    }
+    widgets_[&c] = w;
+    if (c.Kind() != ControlKind::Image && c.Kind() != ControlKind::Label) windowed.push_back(w);
+    if (c.design().tab_index < 0 || c.Kind() == ControlKind::Panel3D) w->setFocusPolicy(Qt::NoFocus);
+  }
+  // Windowed controls stand above the image and label controls that share their container.
+  for (QWidget* w : windowed) w->raise();
+}
+
+void FormWidget::WatchInput(QWidget* w) {
+  w->installEventFilter(this);
+  for (QObject* child : w->children()) {
+    if (auto* cw = qobject_cast<QWidget*>(child)) WatchInput(cw);
+  }
+}
+
+void FormWidget::ApplyWindowGeometry() {
+  const auto& d = form_.design();
+  if (form_.State() == forms::WindowState::Maximized && d.frameless) {
+    // Covers the whole screen whether or not a window manager runs: the geometry is set
+    // directly, and a window manager is also asked for the full-screen state.
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    setGeometry(screen);
+    if (isVisible()) setWindowState(windowState() | Qt::WindowFullScreen);
+    return;
+  }
+  move(TwipsToPixels(form_.Left()), TwipsToPixels(form_.Top()));
+}
+
+void FormWidget::ShowAsModelled() {
+  ApplyWindowGeometry();
+  show();
+  if (form_.State() == forms::WindowState::Maximized && form_.design().frameless) {
+    setWindowState(windowState() | Qt::WindowFullScreen);
+    setGeometry(QGuiApplication::primaryScreen()->geometry());
+  }
+  raise();
+  activateWindow();
+  setFocus(Qt::ActiveWindowFocusReason);
+}
+
+void FormWidget::PropertyChanged(const forms::Form&, forms::Property p) {
+  if (p == Property::Left || p == Property::Top || p == Property::WindowState) {
+    ApplyWindowGeometry();
+  }
+}
+
+bool FormWidget::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    platform_.Deliver(form_, Event::KeyDown, nullptr);
+  } else if (event->type() == QEvent::ChildAdded) {
+    if (auto* w = qobject_cast<QWidget*>(static_cast<QChildEvent*>(event)->child())) WatchInput(w);
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void FormWidget::mousePressEvent(QMouseEvent* e) {
+  e->accept();
+  platform_.Deliver(form_, Event::MouseDown, nullptr);
+}
+
+void FormWidget::mouseMoveEvent(QMouseEvent* e) {
+  e->accept();
+  platform_.Deliver(form_, Event::MouseMove, nullptr);
+}
+
+void FormWidget::closeEvent(QCloseEvent* e) {
+  platform_.Deliver(form_, Event::QueryUnload, nullptr);
+  platform_.Deliver(form_, Event::Unload, nullptr);
+  e->accept();
+}
+
+}  // namespace quildor::qt

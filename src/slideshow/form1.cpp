@@ -1,0 +1,120 @@
+#include "slideshow/form1.h"
+
+#include <cctype>
+#include <cstdint>
+
+#include "forms/arith.h"
+#include "module/module1.h"
+
+namespace quildor {
+
+std::int32_t ParseIntervalSetting(const std::string& text) {
+  // The largest delay in seconds whose milliseconds still fit a signed 32-bit timer interval.
+  constexpr std::int64_t kMaxSeconds = 2147483;
+  auto is_blank = [](char c) { return c == ' ' || c == '\t'; };
+
+  std::size_t i = 0, end = text.size();
+  while (i < end && is_blank(text[i])) ++i;
+  while (end > i && is_blank(text[end - 1])) --end;
+
+  bool negative = false;
+  if (i < end && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  bool valid = i < end;
+  std::int64_t value = 0;
+  for (; valid && i < end; ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(text[i]))) {
+      valid = false;
+    } else {
+      value = value * 10 + (text[i] - '0');
+      if (value > kMaxSeconds) valid = false;
+    }
+  }
+  if (negative && value != 0) valid = false;
+  if (!valid) {
+    throw PlatformError("The setting \"Interval\" holds \"" + text +
+                        "\", which is not a slide delay. It must be a whole number of seconds "
+                        "from 0 to 2147483.");
+  }
+  return static_cast<std::int32_t>(value);
+}
+
+Form1::Form1(Module1& module)
+    : forms::Form(Form1Design(), Form1Controls()),
+      Timer1(Get("Timer1")),
+      panYear(Get("panYear")),
+      SSPanel1(Get("SSPanel1")),
+      Image1(Get("Image1")),
+      Image2(Get("Image2")),
+      module_(module) {
+  Image1.SetPicture(module.platform().ResourcePicture(forms::ResourcePicture::DesignPhoto));
+  Image2.SetPicture(module.platform().ResourcePicture(forms::ResourcePicture::TitleBanner));
+}
+
+void Form1::HandleEvent(forms::Event e, const forms::Control* source) {
+  using forms::Event;
+  if (source == nullptr) {
+    switch (e) {
+      case Event::Load: return Form_Load();
+      case Event::KeyDown: return Form_KeyDown();
+      case Event::MouseDown: return Form_MouseDown();
+      case Event::MouseMove: return Form_MouseMove();
+      case Event::QueryUnload: return Form_QueryUnload();
+      case Event::Unload: return Form_Unload();
+      default: return;
+    }
+  }
+  if (source == &Image1) {
+    switch (e) {
+      case Event::Click: return Image1_Click();
+      case Event::MouseDown: return Image1_MouseDown();
+      case Event::MouseMove: return Image1_MouseMove();
+      default: return;
+    }
+  }
+  // panYear, SSPanel1 and Image2 have no handlers; Timer1's tick has none yet either.
+}
+
+void Form1::Form_Load() {
+  Platform& platform = module_.platform();
+
+  module_.IntervalSeconds = ParseIntervalSetting(
+      platform.ReadSetting(Module1::AppTitle(), "Settings", "Interval", "2"));
+  Timer1.SetInterval(forms::CheckedMul<std::int32_t>(module_.IntervalSeconds, 1000));
+  module_.PhotoDir = platform.ReadSetting(Module1::AppTitle(), "Settings", "QuildorsDir", " ");
+
+  // Screens that count as neither 800 x 600 nor 640 x 480 get the column moved down.
+  if (!module_.IsScreenSize(800, 600)) {
+    if (!module_.IsScreenSize(640, 480)) SSPanel1.SetTop(SSPanel1.Top() + 1400.0);
+  }
+
+  SetLeft(0);
+  SetTop(0);
+  SetWindowState(forms::WindowState::Maximized);
+
+  // Centred on the screen's width and stacked; each value kept as computed, fractions included.
+  const double screen_width = platform.ScreenWidth();
+  SSPanel1.SetLeft(static_cast<float>((screen_width - SSPanel1.Width()) * 0.5));
+  panYear.SetLeft(static_cast<float>((screen_width - panYear.Width()) / 2));
+  panYear.SetTop(static_cast<float>(double{SSPanel1.Top()} + SSPanel1.Height()));
+  Image2.SetLeft(static_cast<float>((screen_width - Image2.Width()) / 2));
+  Image2.SetTop(static_cast<float>(double{panYear.Top()} + panYear.Height()));
+}
+
+void Form1::Form_KeyDown() { module_.EndProgram(); }
+void Form1::Form_MouseDown() { module_.EndProgram(); }
+void Form1::Form_MouseMove() { CountMovement(FormMoveCount); }
+void Form1::Form_QueryUnload() { module_.ShowCursorFully(); }
+void Form1::Form_Unload() { module_.ShowCursorFully(); }
+void Form1::Image1_Click() { module_.EndProgram(); }
+void Form1::Image1_MouseDown() { module_.EndProgram(); }
+void Form1::Image1_MouseMove() { CountMovement(ImageMoveCount); }
+
+void Form1::CountMovement(std::int16_t& counter) {
+  if (counter <= 2) {
+    counter = forms::CheckedAdd<std::int16_t>(counter, 1);
+    return;
+  }
+  module_.EndProgram();
+}
+
+}  // namespace quildor

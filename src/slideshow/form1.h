@@ -1,0 +1,57 @@
+// Form1: the full-screen slide-show window. Built from its design table (form1_design.cpp) when
+// created; its handlers lay it out at load, and end the run on user input. Owned by Module1 for
+// the whole run; its controls are named members, its counters live as long as the window.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "forms/form.h"
+
+namespace quildor {
+
+class Module1;
+
+// The design of Form1 and its controls, in creation order.
+forms::FormDesign Form1Design();
+std::vector<forms::Control::Design> Form1Controls();
+
+// Converts the stored "Interval" text to whole seconds: a decimal number with optional blanks
+// around it and an optional sign, from 0 up to the largest delay whose milliseconds fit in 32
+// bits. Anything else throws PlatformError naming the setting and the text.
+std::int32_t ParseIntervalSetting(const std::string& text);
+
+class Form1 : public forms::Form {
+ public:
+  explicit Form1(Module1& module);
+
+  void HandleEvent(forms::Event e, const forms::Control* source) override;
+
+  forms::Control& Timer1;
+  forms::Control& panYear;
+  forms::Control& SSPanel1;
+  forms::Control& Image1;
+  forms::Control& Image2;
+
+  // Mouse-move events tolerated so far, over the window's own surface and over Image1.
+  std::int16_t FormMoveCount = 0;
+  std::int16_t ImageMoveCount = 0;
+
+ private:
+  void Form_Load();
+  void Form_KeyDown();
+  void Form_MouseDown();
+  void Form_MouseMove();
+  void Form_QueryUnload();
+  void Form_Unload();
+  void Image1_Click();
+  void Image1_MouseDown();
+  void Image1_MouseMove();
+
+  // Three mouse-move events pass; the fourth ends the run.
+  void CountMovement(std::int16_t& counter);
+
+  Module1& module_;
+};
+
+}  // namespace quildor

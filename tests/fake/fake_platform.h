@@ -1,0 +1,62 @@
+// An in-memory Platform for tests: every service is plain data the test sets up and reads back.
+// Exit throws ProgramExit (not a std::exception, so no failure trap of the program catches it).
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace quildor::fake {
+
+struct ProgramExit {
+  int status;
+};
+
+struct MessageBoxCall {
+  std::string text;
+  std::string title;
+};
+
+class FakePlatform : public Platform {
+ public:
+  // What the test sets.
+  std::string command_line;
+  bool prev_instance = false;
+  float screen_width = 12000;   // 800 x 600 pixels
+  float screen_height = 9000;
+  std::int32_t cursor_counter = 0;
+  std::map<std::tuple<std::string, std::string, std::string>, std::string> settings;
+  bool fail_writes = false;
+
+  // What the program did.
+  std::vector<std::int32_t> cursor_results;   // the value each ShowCursor call returned
+  std::vector<forms::Form*> shown_forms;
+  std::vector<MessageBoxCall> message_boxes;
+  int settings_reads = 0;
+  int settings_writes = 0;
+
+  std::string CommandLine() override { return command_line; }
+  bool PrevInstance() override { return prev_instance; }
+  float ScreenWidth() override { return screen_width; }
+  float ScreenHeight() override { return screen_height; }
+  std::int32_t ShowCursor(bool show) override;
+  std::string ReadSetting(const std::string& app, const std::string& section,
+                          const std::string& key, const std::string& def) override;
+  void WriteSetting(const std::string& app, const std::string& section, const std::string& key,
+                    const std::string& value) override;
+  forms::Picture ResourcePicture(forms::ResourcePicture which) override;
+  void ShowForm(forms::Form& form) override { shown_forms.push_back(&form); }
+  void MessageBox(const std::string& text, const std::string& title) override {
+    message_boxes.push_back({text, title});
+  }
+  [[noreturn]] void Exit(int status) override { throw ProgramExit{status}; }
+
+  // The stored value, or nullptr.
+  const std::string* Stored(const std::string& key) const;
+};
+
+}  // namespace quildor::fake
