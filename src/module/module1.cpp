@@ -60,7 +60,7 @@ void Module1::EndProgram() {
 void Module1::FatalError(const std::string& what) {
   // Make the pointer visible first, so that the user can reach the box's button.
   ShowCursorFully();
-  platform_.MessageBox(what, AppTitle());
+  platform_.MsgBox(what, AppTitle());
   platform_.Exit(1);
   std::abort();
 }

@@ -56,7 +56,7 @@ class Platform {
 
   // A modal message box with `text`, an OK button alone, no icon and `title`; returns when the
   // user closes it. Owned by the program's visible window so it is never hidden behind it.
-  virtual void MessageBox(const std::string& text, const std::string& title) = 0;
+  virtual void MsgBox(const std::string& text, const std::string& title) = 0;
 
   // Ends the process at once with `status`: no further handler runs.
   [[noreturn]] virtual void Exit(int status) = 0;

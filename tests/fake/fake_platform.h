@@ -50,7 +50,7 @@ class FakePlatform : public Platform {
                     const std::string& value) override;
   forms::Picture ResourcePicture(forms::ResourcePicture which) override;
   void ShowForm(forms::Form& form) override { shown_forms.push_back(&form); }
-  void MessageBox(const std::string& text, const std::string& title) override {
+  void MsgBox(const std::string& text, const std::string& title) override {
     message_boxes.push_back({text, title});
   }
   [[noreturn]] void Exit(int status) override { throw ProgramExit{status}; }

@@ -145,7 +145,7 @@ FormWidget* QtPlatform::WidgetOf(const forms::Form& form) const {
   return it == forms_.end() ? nullptr : it->second.get();
 }
 
-void QtPlatform::MessageBox(const std::string& text, const std::string& title) {
+void QtPlatform::MsgBox(const std::string& text, const std::string& title) {
   // Owned by the program's visible window, so that it stands above it.
   QWidget* owner = nullptr;
   for (const auto& [form, view] : forms_) {

@@ -42,7 +42,7 @@ class QtPlatform : public Platform {
                     const std::string& value) override;
   forms::Picture ResourcePicture(forms::ResourcePicture which) override;
   void ShowForm(forms::Form& form) override;
-  void MessageBox(const std::string& text, const std::string& title) override;
+  void MsgBox(const std::string& text, const std::string& title) override;
   [[noreturn]] void Exit(int status) override;
 
   // The settings file of an application: ${XDG_CONFIG_HOME:-$HOME/.config}/<app>.ini

@@ -1,0 +1,79 @@
+// The Windows platform: native Win32 windows drawn with GDI (win32_views.h), pictures through WIC
+// (win32_pictures.h), the registry store where the companion application writes
+// (win32_registry.h), a named mutex for the previous-instance flag and the system's cursor
+// display counter. Wide (UTF-16) APIs throughout; the program's strings are UTF-8.
+//
+// Lifetime: one per process, created by app/main_win32.cpp; it owns the native windows of the
+// forms it has shown. DestroyViews must run before the forms (Module1) are destroyed.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace quildor::win32 {
+
+class FormWindow;
+
+using Dispatcher = std::function<void(forms::Form&, forms::Event, const forms::Control*)>;
+
+// UTF-8 <-> UTF-16.
+std::wstring Widen(const std::string& s);
+std::string Narrow(const std::wstring& s);
+
+// The argument text of a full command line: the program's path (quoted or not) and the one blank
+// that separates it from the arguments are skipped; everything after is kept as it stands.
+std::wstring ArgumentsOf(const wchar_t* command_line);
+
+class Win32Platform : public Platform {
+ public:
+  Win32Platform(HINSTANCE instance, std::string command_line);
+  ~Win32Platform() override;
+
+  void SetDispatcher(Dispatcher d) { dispatcher_ = std::move(d); }
+
+  std::string CommandLine() override { return command_line_; }
+  bool PrevInstance() override;
+  float ScreenWidth() override;
+  float ScreenHeight() override;
+  std::int32_t ShowCursor(bool show) override;
+  std::string ReadSetting(const std::string& app, const std::string& section,
+                          const std::string& key, const std::string& def) override;
+  void WriteSetting(const std::string& app, const std::string& section, const std::string& key,
+                    const std::string& value) override;
+  forms::Picture ResourcePicture(forms::ResourcePicture which) override;
+  void ShowForm(forms::Form& form) override;
+  void MsgBox(const std::string& text, const std::string& title) override;
+  [[noreturn]] void Exit(int status) override;
+
+  // Runs the message loop until the last window is gone; returns the exit status.
+  int RunMessageLoop();
+
+  void DestroyViews();
+  HINSTANCE instance() const { return instance_; }
+  FormWindow* WindowOf(const forms::Form& form) const;
+
+  // Called by the views.
+  void Deliver(forms::Form& form, forms::Event e, const forms::Control* source);
+  bool InMessageBox() const { return message_boxes_open_ > 0; }
+  void FormWindowDestroyed();
+
+ private:
+  HINSTANCE instance_;
+  std::string command_line_;
+  Dispatcher dispatcher_;
+  HANDLE instance_mutex_ = nullptr;
+  bool prev_instance_checked_ = false;
+  bool prev_instance_ = false;
+  bool com_initialized_ = false;
+  int message_boxes_open_ = 0;
+  int live_windows_ = 0;
+  std::map<const forms::Form*, std::unique_ptr<FormWindow>> forms_;
+};
+
+}  // namespace quildor::win32

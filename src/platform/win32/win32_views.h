@@ -1,0 +1,70 @@
+// Native Win32 views of the form model: one top-level window per form and one child window per
+// visible control, all drawn with GDI (3-D panels, images, labels, 3-D command buttons and the
+// spin button are the project's own controls), plus a window timer per timer control.
+//
+// Input routing: a key pressed in the window or any of its children is the form's KeyDown. Mouse
+// input over a child is that control's and never reaches the form beneath it. A tick that falls
+// due while one of the program's message boxes is open is skipped, so boxes never stack up.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "forms/form.h"
+
+namespace quildor::win32 {
+
+class Win32Platform;
+
+class FormWindow : public forms::FormView {
+ public:
+  FormWindow(Win32Platform& platform, forms::Form& form);
+  ~FormWindow() override;
+  FormWindow(const FormWindow&) = delete;
+  FormWindow& operator=(const FormWindow&) = delete;
+
+  HWND hwnd() const { return hwnd_; }
+  forms::Form& form() { return form_; }
+  Win32Platform& platform() { return platform_; }
+
+  // The child window of a control (timers have none).
+  HWND ControlWindow(const forms::Control& c) const;
+
+  // Places the window as the model says, shows it and gives it the keyboard.
+  void ShowAsModelled();
+
+  void PropertyChanged(const forms::Form& f, forms::Property p) override;
+
+  // A GDI font for a designed font, made once per window.
+  HFONT FontFor(const forms::Font& f);
+
+  static void RegisterClasses(HINSTANCE instance);
+
+ private:
+  struct ChildView;
+  struct TimerView;
+  friend struct ChildView;
+
+  static LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  static LRESULT CALLBACK ChildProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT HandleFormMessage(UINT msg, WPARAM wp, LPARAM lp);
+
+  void CreateControls();
+  void ApplyWindowGeometry();
+  void Deliver(forms::Event e, const forms::Control* source);
+  void CloseFromOutside();
+
+  Win32Platform& platform_;
+  forms::Form& form_;
+  HWND hwnd_ = nullptr;
+  HWND tooltip_ = nullptr;
+  bool closing_ = false;
+  std::vector<std::unique_ptr<ChildView>> children_;
+  std::vector<std::unique_ptr<TimerView>> timers_;
+  std::vector<std::pair<forms::Font, HFONT>> fonts_;
+};
+
+}  // namespace quildor::win32

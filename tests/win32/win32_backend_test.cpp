@@ -1,0 +1,262 @@
+// The Win32 backend under Wine: the native windows and controls stand where the model puts them
+// with the designed captions and colours, input is routed as designed, and the registry store,
+// the instance mutex and the command line behave as the program needs.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "module/module1.h"
+#include "platform/win32/win32_platform.h"
+#include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_views.h"
+#include "settings_dialog/frm_ss_settings.h"
+#include "slideshow/form1.h"
+
+namespace quildor {
+namespace {
+
+using forms::Event;
+
+struct Delivered {
+  Event event;
+  std::string source;
+};
+
+void PumpMessages() {
+  for (int round = 0; round < 5; ++round) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    Sleep(20);
+  }
+}
+
+class Win32Backend : public ::testing::Test {
+ protected:
+  void Start(const std::string& command_line) {
+    platform = std::make_unique<win32::Win32Platform>(GetModuleHandleW(nullptr), command_line);
+    module = std::make_unique<Module1>(*platform);
+    platform->SetDispatcher([this](forms::Form&, Event e, const forms::Control* c) {
+      delivered.push_back({e, c ? c->Name() : ""});
+    });
+    module->Start();
+    PumpMessages();
+  }
+  void TearDown() override {
+    if (platform) platform->DestroyViews();
+    module.reset();
+    platform.reset();
+    PumpMessages();
+  }
+  HWND Window(const forms::Form& f) { return platform->WindowOf(f)->hwnd(); }
+  HWND Child(const forms::Form& f, const char* name) {
+    return platform->WindowOf(f)->ControlWindow(f.Get(name));
+  }
+  // A child's rectangle in its parent's client coordinates.
+  static RECT InParent(HWND child) {
+    RECT r;
+    GetWindowRect(child, &r);
+    MapWindowPoints(HWND_DESKTOP, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+  }
+  static std::wstring Text(HWND w) {
+    wchar_t buffer[256] = {};
+    GetWindowTextW(w, buffer, 256);
+    return buffer;
+  }
+  bool Saw(Event e, const std::string& source) {
+    for (const auto& d : delivered)
+      if (d.event == e && d.source == source) return true;
+    return false;
+  }
+
+  std::unique_ptr<win32::Win32Platform> platform;
+  std::unique_ptr<Module1> module;
+  std::vector<Delivered> delivered;
+};
+
+void ExpectRect(const RECT& r, int left, int top, int width, int height) {
+  EXPECT_EQ(r.left, left);
+  EXPECT_EQ(r.top, top);
+  EXPECT_EQ(r.right - r.left, width);
+  EXPECT_EQ(r.bottom - r.top, height);
+}
+
+TEST_F(Win32Backend, SlideShowWindowCoversTheScreenWithTheColumnPlaced) {
+  Start("");
+  const int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
+  ASSERT_EQ(cx, 1024) << "the test display is 1024 x 768";
+  HWND window = Window(*module->form1());
+  RECT r;
+  GetWindowRect(window, &r);
+  ExpectRect(r, 0, 0, cx, cy);
+  EXPECT_FALSE(GetWindowLongPtrW(window, GWL_STYLE) & WS_CAPTION);
+  EXPECT_TRUE(IsWindowVisible(window));
+
+  const forms::Form& f = *module->form1();
+  ExpectRect(InParent(Child(f, "SSPanel1")), 116, 93, 793, 489);
+  ExpectRect(InParent(Child(f, "Image1")), 8, 8, 777, 473);
+  EXPECT_EQ(GetParent(Child(f, "Image1")), Child(f, "SSPanel1"));
+  ExpectRect(InParent(Child(f, "panYear")), 386, 582, 253, 24);
+  ExpectRect(InParent(Child(f, "Image2")), 222, 606, 580, 75);
+  EXPECT_TRUE(IsWindowVisible(Child(f, "panYear")));
+  EXPECT_EQ(Text(Child(f, "panYear")), L"Kelmarion");
+  EXPECT_EQ(Text(Child(f, "SSPanel1")), L"SSPanel1");
+}
+
+TEST_F(Win32Backend, SlideShowWindowDrawsTheDesignState) {
+  Start("");
+  HWND window = Window(*module->form1());
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  PumpMessages();
+  HDC screen = GetDC(nullptr);
+  EXPECT_EQ(GetPixel(screen, 5, 5), RGB(0, 0, 0));
+  EXPECT_EQ(GetPixel(screen, 116, 93), RGB(128, 128, 128));            // sunken bevel
+  EXPECT_EQ(GetPixel(screen, 116 + 792, 93 + 488), RGB(255, 255, 255));
+  int coloured = 0;
+  for (int x = 124; x < 124 + 777; x += 7) {
+    const COLORREF c = GetPixel(screen, x, 93 + 8 + 236);
+    if (GetRValue(c) + GetGValue(c) + GetBValue(c) > 150) ++coloured;
+  }
+  EXPECT_GT(coloured, 80) << "the design photograph fills the frame";
+  const COLORREF banner = GetPixel(screen, 222 + 4, 606 + 37);
+  EXPECT_GT(GetRValue(banner), GetBValue(banner)) << "the banner's brown";
+  int red = 0;
+  for (int y = 582; y < 582 + 24; ++y) {
+    for (int x = 386; x < 386 + 253; ++x) {
+      const COLORREF c = GetPixel(screen, x, y);
+      if (GetRValue(c) > 128 && GetGValue(c) < 80 && GetBValue(c) < 80) ++red;
+    }
+  }
+  EXPECT_GT(red, 40) << "\"Kelmarion\" in red";
+  ReleaseDC(nullptr, screen);
+}
+
+TEST_F(Win32Backend, EveryKeyIsTheWindowsKeyDownAndPanelsSwallowTheMouse) {
+  Start("");
+  const forms::Form& f = *module->form1();
+  SendMessageW(Child(f, "panYear"), WM_KEYDOWN, 'A', 0);
+  EXPECT_TRUE(Saw(Event::KeyDown, ""));
+
+  delivered.clear();
+  for (const char* name : {"panYear", "SSPanel1", "Image2"}) {
+    SendMessageW(Child(f, name), WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
+    SendMessageW(Child(f, name), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+    SendMessageW(Child(f, name), WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+  }
+  EXPECT_FALSE(Saw(Event::MouseMove, ""));
+  EXPECT_FALSE(Saw(Event::MouseDown, ""));
+  SendMessageW(Child(f, "Image1"), WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
+  EXPECT_TRUE(Saw(Event::MouseMove, "Image1"));
+  SendMessageW(Child(f, "Image1"), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+  SendMessageW(Child(f, "Image1"), WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+  EXPECT_TRUE(Saw(Event::MouseDown, "Image1"));
+  EXPECT_TRUE(Saw(Event::Click, "Image1"));
+  SendMessageW(Window(f), WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));
+  EXPECT_TRUE(Saw(Event::MouseMove, ""));
+
+  // A close from outside runs QueryUnload, then Unload.
+  delivered.clear();
+  SendMessageW(Window(f), WM_CLOSE, 0, 0);
+  ASSERT_EQ(delivered.size(), 2u);
+  EXPECT_EQ(delivered[0].event, Event::QueryUnload);
+  EXPECT_EQ(delivered[1].event, Event::Unload);
+}
+
+TEST_F(Win32Backend, SettingsDialogStandsAsDesigned) {
+  Start("/c");
+  const forms::Form& f = *module->settings_dialog();
+  HWND dialog = Window(f);
+  EXPECT_EQ(Text(dialog), L"Screen Saver Settings");
+  RECT client;
+  GetClientRect(dialog, &client);
+  EXPECT_EQ(client.right, 415);
+  EXPECT_EQ(client.bottom, 296);
+  ExpectRect(InParent(Child(f, "pnlSSaver")), 0, 0, 417, 297);
+  ExpectRect(InParent(Child(f, "SSCommand4")), 24, 248, 121, 25);
+  ExpectRect(InParent(Child(f, "SSCommand6")), 144, 248, 121, 25);
+  ExpectRect(InParent(Child(f, "SSCommand5")), 264, 248, 121, 25);
+  ExpectRect(InParent(Child(f, "SpinInterval")), 208, 216, 65, 17);
+  ExpectRect(InParent(Child(f, "panInterval")), 272, 216, 94, 17);
+  ExpectRect(InParent(Child(f, "Image2")), 56, 80, 293, 115);
+  EXPECT_EQ(Text(Child(f, "SSCommand4")), L"Set");
+  EXPECT_EQ(Text(Child(f, "panInterval")), L"1 Second");
+
+  HWND spin = Child(f, "SpinInterval");
+  SendMessageW(spin, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  SendMessageW(spin, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  EXPECT_TRUE(Saw(Event::SpinDown, "SpinInterval"));
+  SendMessageW(spin, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(60, 5));
+  SendMessageW(spin, WM_LBUTTONUP, 0, MAKELPARAM(60, 5));
+  EXPECT_TRUE(Saw(Event::SpinUp, "SpinInterval"));
+  HWND set = Child(f, "SSCommand4");
+  SendMessageW(set, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  SendMessageW(set, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  EXPECT_TRUE(Saw(Event::Click, "SSCommand4"));
+}
+
+class RegistryStore : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    RegDeleteTreeW(HKEY_CURRENT_USER,
+                   (L"Software\\VB and VBA Program Settings\\" + app).c_str());
+  }
+  std::wstring app = L"Quildor store test";
+};
+
+TEST_F(RegistryStore, ValuesRoundTripAndReadsCreateNothing) {
+  win32::Win32Platform platform(GetModuleHandleW(nullptr), "");
+  const std::string a = win32::Narrow(app);
+  EXPECT_EQ(platform.ReadSetting(a, "Settings", "Interval", "2"), "2");
+  HKEY probe;
+  EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, win32::SettingsKeyPath(app, L"Settings").c_str(), 0,
+                          KEY_READ, &probe),
+            ERROR_SUCCESS)
+      << "a read must not create the key";
+  for (const std::string v : {" ", "", "a,b;c=d#e", "\"q\"", "C:\\QUILDORS\\", "Ünïcödé ✓",
+                              "  padded  "}) {
+    platform.WriteSetting(a, "Settings", "QuildorsDir", v);
+    EXPECT_EQ(platform.ReadSetting(a, "Settings", "QuildorsDir", "<none>"), v);
+  }
+  platform.WriteSetting(a, "Settings", "Interval", "60");
+  platform.WriteSetting(a, "Settings", "Interval", "15");
+  EXPECT_EQ(platform.ReadSetting(a, "Settings", "Interval", "2"), "15");
+  EXPECT_EQ(platform.ReadSetting(a, "Settings", "QuildorsDir", "<none>"), "  padded  ");
+}
+
+TEST_F(RegistryStore, NumbersReadAsTextAndOtherTypesAsMissing) {
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, win32::SettingsKeyPath(app, L"Settings").c_str(),
+                            0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  const DWORD five = 5;
+  RegSetValueExW(key, L"Interval", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&five), 4);
+  const BYTE blob[3] = {1, 2, 3};
+  RegSetValueExW(key, L"QuildorsDir", 0, REG_BINARY, blob, 3);
+  RegCloseKey(key);
+  EXPECT_EQ(win32::ReadRegistrySetting(app, L"Settings", L"Interval").value_or(L"?"), L"5");
+  EXPECT_FALSE(win32::ReadRegistrySetting(app, L"Settings", L"QuildorsDir").has_value());
+}
+
+TEST(InstanceMutex, TheSecondHolderSeesAPreviousInstance) {
+  win32::Win32Platform first(GetModuleHandleW(nullptr), "");
+  win32::Win32Platform second(GetModuleHandleW(nullptr), "");
+  EXPECT_FALSE(first.PrevInstance());
+  EXPECT_TRUE(second.PrevInstance());
+}
+
+TEST(CommandLine, SkipsTheProgramPathAndOneSeparator) {
+  EXPECT_EQ(win32::ArgumentsOf(L"\"C:\\Windows\\Quildor.scr\" /c:1234"), L"/c:1234");
+  EXPECT_EQ(win32::ArgumentsOf(L"C:\\WINDOWS\\QUILDO~1.SCR /s"), L"/s");
+  EXPECT_EQ(win32::ArgumentsOf(L"Quildor.scr  /c"), L" /c");
+  EXPECT_EQ(win32::ArgumentsOf(L"\"Quildor.scr\""), L"");
+  EXPECT_EQ(win32::ArgumentsOf(L"Quildor.scr"), L"");
+  EXPECT_EQ(win32::ArgumentsOf(L"\"C:\\Program Files\\Q.scr\" /p 66048"), L"/p 66048");
+}
+
+}  // namespace
+}  // namespace quildor
