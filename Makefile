@@ -1,0 +1,19 @@
+# The two commands of this project. Both install what is missing first (Debian packages).
+#   make run    builds the Linux program and shows the slide show on the sample photographs
+#   make test   builds all three programs and runs every test
+#   make bench  (later) benchmarks
+.PHONY: all deps run test clean
+
+all: test
+
+deps:
+	@tools/install-deps.sh
+
+run: deps
+	@tools/run.sh
+
+test: deps
+	@tools/test.sh
+
+clean:
+	rm -rf build

@@ -1,0 +1,237 @@
+"""End-to-end harness: runs the real Linux program, or a real Windows build under Wine, on an Xvfb
+display of a given size with isolated settings, and drives and watches it as a person would
+(xdotool for input, screenshots for what is on the screen, the exit status at the end).
+
+Environment: QUILDOR_KIND is "linux" or "wine"; QUILDOR_EXE is the program; for Wine, WINEPREFIX
+is the test run's prefix (made once per run by wine-prefix-init).
+
+Everything waits for a condition with a generous time-out; nothing relies on a fixed sleep.
+"""
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+
+KIND = os.environ.get("QUILDOR_KIND", "linux")
+EXE = os.environ.get("QUILDOR_EXE", "")
+ARTIFACTS = os.environ.get("QUILDOR_ARTIFACTS", os.path.join(tempfile.gettempdir(), "quildor-e2e"))
+WINDOW_TIMEOUT = 60 if KIND == "wine" else 20
+APP_TITLE = "SCRNSAVE: The Quildor Anthology"
+
+
+def wait_for(condition, timeout, what):
+    """Polls `condition` until it returns something true; raises AssertionError after `timeout`."""
+    deadline = time.monotonic() + timeout
+    delay = 0.02
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise AssertionError("timed out after %ss waiting for %s" % (timeout, what))
+        time.sleep(delay)
+        delay = min(delay * 1.5, 0.25)
+
+
+class Display:
+    """An Xvfb screen of its own (24-bit, no key auto-repeat), for the life of the object."""
+
+    def __init__(self, width, height):
+        self.width, self.height = width, height
+        r, w = os.pipe()
+        self.proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(w), "-screen", "0", "%dx%dx24" % (width, height), "-r",
+             "-nolisten", "tcp", "-noreset"],
+            pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(w)
+        with os.fdopen(r) as f:
+            number = f.readline().strip()
+        if not number:
+            raise RuntimeError("Xvfb did not start")
+        self.name = ":" + number
+
+    def env(self):
+        return {"DISPLAY": self.name}
+
+    def run(self, *args, check=True):
+        env = dict(os.environ, DISPLAY=self.name)
+        return subprocess.run(list(args), env=env, check=check, capture_output=True, text=True,
+                              timeout=30)
+
+    def xdotool(self, *args, check=True):
+        return self.run("xdotool", *args, check=check).stdout
+
+    def root_window(self):
+        if not hasattr(self, "_root"):
+            out = self.run("xwininfo", "-root").stdout
+            self._root = int(out.split("Window id:")[1].split()[0], 16)
+        return self._root
+
+    def visible_windows(self):
+        """Ids of the mapped top-level windows of any client, without the root."""
+        out = self.run("xdotool", "search", "--onlyvisible", "--maxdepth", "1", "--name", "",
+                       check=False).stdout
+        return [int(w) for w in out.split() if int(w) != self.root_window()]
+
+    def geometry(self, window):
+        out = self.xdotool("getwindowgeometry", "--shell", str(window))
+        values = dict(line.split("=", 1) for line in out.split() if "=" in line)
+        return tuple(int(values[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
+
+    def full_screen_windows(self):
+        found = []
+        for w in self.visible_windows():
+            try:
+                x, y, width, height = self.geometry(w)
+            except (subprocess.CalledProcessError, KeyError):
+                continue   # gone in the meantime
+            if x <= 0 and y <= 0 and width >= self.width and height >= self.height:
+                found.append(w)
+        return found
+
+    def screenshot(self, name=None):
+        """The whole screen as a Screenshot; saved as PNG under ARTIFACTS when named."""
+        raw = subprocess.run(["import", "-display", self.name, "-window", "root", "-depth", "8", "ppm:-"],
+                             check=True, capture_output=True, timeout=30).stdout
+        shot = Screenshot(raw)
+        if name:
+            os.makedirs(ARTIFACTS, exist_ok=True)
+            path = os.path.join(ARTIFACTS, "%s-%s.png" % (KIND, name))
+            subprocess.run(["convert", "ppm:-", path], input=raw, check=True, timeout=30)
+        return shot
+
+    def close(self):
+        self.proc.terminate()
+        try:
+            self.proc.wait(10)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+
+
+class Screenshot:
+    def __init__(self, ppm):
+        # P6 header: magic, width, height, maxval, each separated by white space.
+        parts = []
+        pos = 0
+        while len(parts) < 4:
+            while ppm[pos:pos + 1].isspace():
+                pos += 1
+            start = pos
+            while not ppm[pos:pos + 1].isspace():
+                pos += 1
+            parts.append(ppm[start:pos])
+        self.width, self.height = int(parts[1]), int(parts[2])
+        self.data = ppm[pos + 1:]
+
+    def pixel(self, x, y):
+        i = (y * self.width + x) * 3
+        return tuple(self.data[i:i + 3])
+
+    def count(self, x0, y0, x1, y1, predicate, step=1):
+        n = 0
+        for y in range(max(0, y0), min(self.height, y1), step):
+            for x in range(max(0, x0), min(self.width, x1), step):
+                if predicate(self.pixel(x, y)):
+                    n += 1
+        return n
+
+
+class Program:
+    """One run of the program under test, with settings of its own."""
+
+    def __init__(self, display, args=(), settings=None, home=None):
+        self.display = display
+        self.home = home or tempfile.mkdtemp(prefix="quildor-e2e-")
+        env = dict(os.environ, DISPLAY=display.name)
+        if KIND == "wine":
+            env["WINEDEBUG"] = "-all"
+            env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
+            if settings is not None:
+                set_wine_settings(settings, env)
+            cmd = ["wine", EXE] + list(args)
+        else:
+            env["XDG_CONFIG_HOME"] = os.path.join(self.home, "config")
+            env["XDG_RUNTIME_DIR"] = os.path.join(self.home, "runtime")
+            os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
+            if settings is not None:
+                set_linux_settings(settings, env["XDG_CONFIG_HOME"])
+            cmd = [EXE] + list(args)
+        self.env = env
+        self.proc = subprocess.Popen(cmd, env=env, stdout=subprocess.PIPE,
+                                     stderr=subprocess.STDOUT)
+
+    def running(self):
+        return self.proc.poll() is None
+
+    def wait_exit(self, timeout=WINDOW_TIMEOUT):
+        try:
+            return self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise AssertionError("the program did not end within %ss" % timeout)
+
+    def kill(self):
+        if self.running():
+            self.proc.kill()
+            self.proc.wait()
+
+
+def set_linux_settings(settings, config_home):
+    os.makedirs(config_home, exist_ok=True)
+    with open(os.path.join(config_home, APP_TITLE + ".ini"), "w", encoding="utf-8") as f:
+        f.write("[Settings]\n")
+        for key, value in settings.items():
+            f.write("%s=%s\n" % (key, value))
+
+
+def set_wine_settings(settings, env):
+    key = r"HKCU\Software\VB and VBA Program Settings\%s\Settings" % APP_TITLE
+    subprocess.run(["wine", "reg", "delete", key, "/f"], env=env, capture_output=True, timeout=60)
+    for name, value in settings.items():
+        subprocess.run(["wine", "reg", "add", key, "/v", name, "/t", "REG_SZ", "/d", value, "/f"],
+                       env=env, check=True, capture_output=True, timeout=60)
+
+
+def end_wine():
+    """Ends every Wine process of the prefix, so that the next test starts clean."""
+    if KIND == "wine":
+        subprocess.run(["wineserver", "-k"], capture_output=True, timeout=60)
+        subprocess.run(["wineserver", "-w"], capture_output=True, timeout=60)
+
+
+class Session:
+    """A display and the programs started on it; everything ends with the session."""
+
+    def __init__(self, width=1024, height=768):
+        self.display = Display(width, height)
+        self.programs = []
+        self.home = tempfile.mkdtemp(prefix="quildor-e2e-")
+
+    def start(self, args=(), settings=None):
+        p = Program(self.display, args, settings, home=self.home)
+        self.programs.append(p)
+        return p
+
+    def wait_for_slide_show(self, program):
+        def shown():
+            if not program.running():
+                out = program.proc.stdout.read().decode(errors="replace")
+                raise AssertionError("the program ended with %s before showing a window: %s"
+                                     % (program.proc.returncode, out))
+            return self.display.full_screen_windows()
+        return wait_for(shown, WINDOW_TIMEOUT, "the full-screen window")[0]
+
+    def close(self):
+        for p in self.programs:
+            p.kill()
+            p.proc.stdout.close()
+        end_wine()
+        self.display.close()
+        shutil.rmtree(self.home, ignore_errors=True)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
