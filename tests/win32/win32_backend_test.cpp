@@ -242,6 +242,37 @@ TEST_F(RegistryStore, NumbersReadAsTextAndOtherTypesAsMissing) {
   EXPECT_FALSE(win32::ReadRegistrySetting(app, L"Settings", L"QuildorsDir").has_value());
 }
 
+// Run by the test below in a process of its own: writes, then ends at once.
+TEST(RegistryChild, WriteThenEndAtOnce) {
+  if (!GetEnvironmentVariableW(L"QUILDOR_WRITE_AND_EXIT", nullptr, 0)) {
+    GTEST_SKIP() << "runs only as the child of AWriteSurvivesTheProcessEndingAtOnce";
+  }
+  win32::Win32Platform platform(GetModuleHandleW(nullptr), "");
+  platform.WriteSetting("Quildor store test", "Settings", "Interval", "45");
+  platform.Exit(0);
+}
+
+TEST_F(RegistryStore, AWriteSurvivesTheProcessEndingAtOnce) {
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring command = L"\"" + std::wstring(self) +
+                         L"\" --gtest_filter=RegistryChild.WriteThenEndAtOnce";
+  SetEnvironmentVariableW(L"QUILDOR_WRITE_AND_EXIT", L"1");
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &si, &pi));
+  SetEnvironmentVariableW(L"QUILDOR_WRITE_AND_EXIT", nullptr);
+  ASSERT_EQ(WaitForSingleObject(pi.hProcess, 60000), WAIT_OBJECT_0);
+  DWORD code = 1;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(win32::ReadRegistrySetting(app, L"Settings", L"Interval").value_or(L"?"), L"45");
+}
+
 TEST(InstanceMutex, TheSecondHolderSeesAPreviousInstance) {
   win32::Win32Platform first(GetModuleHandleW(nullptr), "");
   win32::Win32Platform second(GetModuleHandleW(nullptr), "");
