@@ -36,7 +36,7 @@ forms::Control::Design Button(const char* name, float left, int tab_index, const
   auto d = Row(name, ControlKind::Command3D, "pnlSSaver", left, 3720, 1815, 375, tab_index);
   d.caption = caption;
   d.fore_color = caption_color;
-  d.back_color = Color::Named(Color::System::ButtonFace);
+  d.back_color = Color::Rgb(192, 192, 192);   // the 3-D button library's own light grey face
   d.font = Font{"System", 9.75f, true};
   return d;
 }

@@ -193,6 +193,30 @@ def set_wine_settings(settings, env):
                        env=env, check=True, capture_output=True, timeout=60)
 
 
+def stored_setting(program, key):
+    """The stored text of a setting as the program's store holds it, or None."""
+    if KIND == "wine":
+        out = subprocess.run(
+            ["wine", "reg", "query",
+             r"HKCU\Software\VB and VBA Program Settings\%s\Settings" % APP_TITLE, "/v", key],
+            env=program.env, capture_output=True, text=True, timeout=60).stdout
+        for line in out.splitlines():
+            parts = line.split(None, 2)
+            if len(parts) >= 2 and parts[0] == key and parts[1] == "REG_SZ":
+                return parts[2] if len(parts) == 3 else ""
+        return None
+    path = os.path.join(program.env["XDG_CONFIG_HOME"], APP_TITLE + ".ini")
+    try:
+        with open(path, encoding="utf-8") as f:
+            for line in f:
+                name, sep, value = line.strip().partition("=")
+                if sep and name.strip() == key:
+                    return value.strip()
+    except FileNotFoundError:
+        pass
+    return None
+
+
 def end_wine():
     """Ends every Wine process of the prefix, so that the next test starts clean."""
     if KIND == "wine":
@@ -212,6 +236,15 @@ class Session:
         p = Program(self.display, args, settings, home=self.home)
         self.programs.append(p)
         return p
+
+    def wait_for_window(self, program, title):
+        def shown():
+            if not program.running():
+                raise AssertionError("the program ended with %s before showing %r"
+                                     % (program.proc.returncode, title))
+            return self.display.run("xdotool", "search", "--onlyvisible", "--name",
+                                    "^%s$" % title, check=False).stdout.split()
+        return int(wait_for(shown, WINDOW_TIMEOUT, "the window %r" % title)[0])
 
     def wait_for_slide_show(self, program):
         def shown():

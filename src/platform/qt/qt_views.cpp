@@ -215,6 +215,7 @@ class CommandWidget : public ControlWidgetBase<QPushButton> {
     setFont(ToQFont(d.font));
     QPalette pal = palette();
     pal.setColor(QPalette::ButtonText, ToQColor(d.fore_color));
+    pal.setColor(QPalette::Button, ToQColor(d.back_color));
     setPalette(pal);
     setAutoDefault(false);
     connect(this, &QPushButton::clicked, this, [this] { Deliver(Event::Click); });

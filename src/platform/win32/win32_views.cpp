@@ -222,7 +222,7 @@ struct FormWindow::ChildView : forms::ControlView {
   }
 
   void PaintCommand(HDC dc, const RECT& rc, const Control::Design& d) {
-    Fill(dc, rc, GetSysColor(COLOR_BTNFACE));
+    Fill(dc, rc, ToColorRef(d.back_color));
     RECT edge = rc;
     DrawEdge(dc, &edge, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
     RECT text = rc;
@@ -369,7 +369,7 @@ struct FormWindow::TimerView : forms::ControlView {
 void FormWindow::RegisterClasses(HINSTANCE instance) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
-  wc.style = CS_DBLCLKS;
+  wc.style = 0;   // no double clicks: each press is a press (the spin button counts them)
   wc.lpfnWndProc = FormProc;
   wc.hInstance = instance;
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
