@@ -47,6 +47,29 @@ class Platform {
   virtual void WriteSetting(const std::string& app, const std::string& section,
                             const std::string& key, const std::string& value) = 0;
 
+  // The wildcard file enumeration, one running enumeration for the whole program. DirStart begins
+  // a new one for `pattern` (a folder path followed by a wildcard name such as "*.*", which matches
+  // every name, with or without a dot), ending any earlier one, and returns the first matching
+  // name, or "" when nothing matches or the folder does not exist on a readable drive. Only
+  // ordinary files are returned: no folders, no hidden or system files (on Linux: no names
+  // beginning with a dot, nothing that is not a regular file). Names come bare, in the file
+  // system's own order. Throws when the folder cannot be read at all (no disc, an I/O error, no
+  // permission).
+  virtual std::string DirStart(const std::string& pattern) = 0;
+  // The next name of the running enumeration, or "" once it is exhausted. Throws when there is
+  // no running enumeration, or when the last call already returned "".
+  virtual std::string DirNext() = 0;
+
+  // Loads the picture file at `path` (the first frame), decoded no larger than needed to fill
+  // width x height pixels. Throws when the path names no regular file or a file that is not a
+  // picture of a kind it reads.
+  virtual forms::Picture LoadPicture(const std::string& path, int width, int height) = 0;
+
+  // The runtime's one-character case mappings (a character whose mapping is not exactly one
+  // character maps to itself, so a converted text keeps its length).
+  virtual char32_t ToUpper(char32_t c) = 0;
+  virtual char32_t ToLower(char32_t c) = 0;
+
   // A picture stored with the windows' composition.
   virtual forms::Picture ResourcePicture(forms::ResourcePicture which) = 0;
 

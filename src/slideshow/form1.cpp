@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "forms/arith.h"
+#include "forms/text.h"
 #include "module/module1.h"
 
 namespace quildor {
@@ -36,6 +37,21 @@ std::int32_t ParseIntervalSetting(const std::string& text) {
                         "from 0 to 2147483.");
   }
   return static_cast<std::int32_t>(value);
+}
+
+const char* const kMissingPhotosText =
+    "Unable to find Quildor photographs!\r\n\r\n"
+    "Make sure that the Quildor Anthology is in the CDROM drive.";
+const char* const kMissingPhotosTitle = "The Quildor Anthology Screen Saver";
+
+std::string CaptionForCode(const std::string& code) {
+  if (code == "MA") return "Quildor Matchbook Covers";
+  if (code == "TD") return "Danbury Mint Die-cast Model";
+  if (code == "TF") return "Franklin Mint Die-cast Models";
+  if (code == "VM") return "Quildor Metal Signs";
+  if (code == "ZZ") return "Quildor Philately";
+  if (code == "SP") return "1957 Ostrevan Emblem";
+  return "  19" + code + " Ostrevan";
 }
 
 Form1::Form1(Module1& module)
@@ -71,7 +87,8 @@ void Form1::HandleEvent(forms::Event e, const forms::Control* source) {
       default: return;
     }
   }
-  // panYear, SSPanel1 and Image2 have no handlers; Timer1's tick has none yet either.
+  if (source == &Timer1 && e == Event::Timer) return Timer1_Timer();
+  // panYear, SSPanel1 and Image2 have no handlers.
 }
 
 void Form1::Form_Load() {
@@ -98,6 +115,58 @@ void Form1::Form_Load() {
   panYear.SetTop(static_cast<float>(double{SSPanel1.Top()} + SSPanel1.Height()));
   Image2.SetLeft(static_cast<float>((screen_width - Image2.Width()) / 2));
   Image2.SetTop(static_cast<float>(double{panYear.Top()} + panYear.Height()));
+}
+
+// The slide-show step. Any failure in it (no disc, a folder without photographs, a file that is
+// not a picture) shows the message asking for the disc and ends the step; the timer goes on, so
+// the next tick tries again.
+void Form1::Timer1_Timer() {
+  try {
+    ShowNextPhoto();
+  } catch (const std::exception&) {
+    module_.platform().MsgBox(kMissingPhotosText, kMissingPhotosTitle);
+  }
+}
+
+void Form1::ShowNextPhoto() {
+  Platform& platform = module_.platform();
+  const std::string& dir = module_.PhotoDir;
+
+  // The first file of each pass is shown on three ticks: the enumeration is started afresh on
+  // each of them. After that each tick takes the next file; at the end of the folder the pass
+  // starts over within the same tick.
+  std::string path;
+  for (;;) {
+    if (FirstPhotoTicks <= 2) {
+      path = dir + platform.DirStart(dir + "*.*");
+      FirstPhotoTicks = forms::CheckedAdd<std::int16_t>(FirstPhotoTicks, 1);
+      break;
+    }
+    const std::string name = platform.DirNext();
+    if (!name.empty()) {
+      path = dir + name;
+      break;
+    }
+    FirstPhotoTicks = 0;
+  }
+
+  // The category code stands right behind the photo folder's name, which ends in "ildors": the
+  // two characters after the token and the separator that follows it. Case conversions go
+  // character by character and keep the length, so a position in one is valid in the other.
+  std::u32string chars = forms::DecodeUtf8(path);
+  std::u32string lower = chars;
+  for (char32_t& c : lower) c = platform.ToLower(c);
+  const std::size_t found = lower.find(U"ildors");
+  const std::size_t token = found == std::u32string::npos ? 0 : found + 1;   // 1-based; 0: none
+
+  Image1.SetPicture(platform.LoadPicture(path, forms::TwipsToPixels(Image1.Width()),
+                                         forms::TwipsToPixels(Image1.Height())));
+
+  std::u32string upper = chars;
+  for (char32_t& c : upper) c = platform.ToUpper(c);
+  const std::size_t start = token + 7 - 1;   // 0-based index of the code's first character
+  const std::u32string code = start < upper.size() ? upper.substr(start, 2) : std::u32string();
+  panYear.SetCaption(CaptionForCode(forms::EncodeUtf8(code)));
 }
 
 void Form1::Form_KeyDown() { module_.EndProgram(); }

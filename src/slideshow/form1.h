@@ -21,6 +21,15 @@ std::vector<forms::Control::Design> Form1Controls();
 // bits. Anything else throws PlatformError naming the setting and the text.
 std::int32_t ParseIntervalSetting(const std::string& text);
 
+// The caption for a photograph's two-character category code: the collection's six letter codes
+// have captions of their own; any other code (a model year's last two digits) gives
+// "  19<code> Ostrevan".
+std::string CaptionForCode(const std::string& code);
+
+// The failure message of the slide-show step, and its title.
+extern const char* const kMissingPhotosText;
+extern const char* const kMissingPhotosTitle;
+
 class Form1 : public forms::Form {
  public:
   explicit Form1(Module1& module);
@@ -33,12 +42,17 @@ class Form1 : public forms::Form {
   forms::Control& Image1;
   forms::Control& Image2;
 
+  // Ticks of the current pass on which the enumeration was started afresh (0 to 3).
+  std::int16_t FirstPhotoTicks = 0;
+
   // Mouse-move events tolerated so far, over the window's own surface and over Image1.
   std::int16_t FormMoveCount = 0;
   std::int16_t ImageMoveCount = 0;
 
  private:
   void Form_Load();
+  void Timer1_Timer();
+  void ShowNextPhoto();
   void Form_KeyDown();
   void Form_MouseDown();
   void Form_MouseMove();

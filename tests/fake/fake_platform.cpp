@@ -24,6 +24,58 @@ void FakePlatform::WriteSetting(const std::string& app, const std::string& secti
   settings[{app, section, key}] = value;
 }
 
+std::string FakePlatform::DirStart(const std::string& pattern) {
+  ++dir_starts;
+  const std::string suffix = "*.*";
+  if (pattern.size() < suffix.size() ||
+      pattern.compare(pattern.size() - suffix.size(), suffix.size(), suffix) != 0) {
+    throw PlatformError("the fake enumeration knows only the pattern *.*");
+  }
+  const std::string folder = pattern.substr(0, pattern.size() - suffix.size());
+  running_.clear();
+  ended_ = true;
+  if (unreadable.count(folder)) throw PlatformError("Device unavailable");
+  auto it = folders.find(folder);
+  if (it == folders.end() || it->second.empty()) return "";
+  running_ = it->second;
+  next_ = 1;
+  ended_ = false;
+  return running_[0];
+}
+
+std::string FakePlatform::DirNext() {
+  if (ended_) throw PlatformError("Invalid procedure call or argument");
+  if (next_ >= running_.size()) {
+    ended_ = true;
+    return "";
+  }
+  return running_[next_++];
+}
+
+forms::Picture FakePlatform::LoadPicture(const std::string& path, int width, int height) {
+  if (!pictures.count(path)) throw PlatformError("File not found: " + path);
+  loaded.push_back(path);
+  load_sizes.emplace_back(width, height);
+  auto p = std::make_shared<forms::PictureData>();
+  p->width = 640;
+  p->height = 480;
+  p->source = path;
+  return p;
+}
+
+// ASCII and the Latin-1 letters: enough for tests, and one character to one character.
+char32_t FakePlatform::ToUpper(char32_t c) {
+  if (c >= U'a' && c <= U'z') return c - 32;
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 32;
+  return c;
+}
+
+char32_t FakePlatform::ToLower(char32_t c) {
+  if (c >= U'A' && c <= U'Z') return c + 32;
+  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
+  return c;
+}
+
 forms::Picture FakePlatform::ResourcePicture(forms::ResourcePicture which) {
   auto p = std::make_shared<forms::PictureData>();
   switch (which) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -31,6 +32,12 @@ class FakePlatform : public Platform {
   std::int32_t cursor_counter = 0;
   std::map<std::tuple<std::string, std::string, std::string>, std::string> settings;
   bool fail_writes = false;
+  // Folders by their path (as the photo directory names them, separator included): the names
+  // of their ordinary files in enumeration order. A folder in `unreadable` fails to start.
+  std::map<std::string, std::vector<std::string>> folders;
+  std::set<std::string> unreadable;
+  // Full paths that load as pictures; any other path fails to load.
+  std::set<std::string> pictures;
 
   // What the program did.
   std::vector<std::int32_t> cursor_results;   // the value each ShowCursor call returned
@@ -38,6 +45,9 @@ class FakePlatform : public Platform {
   std::vector<MessageBoxCall> message_boxes;
   int settings_reads = 0;
   int settings_writes = 0;
+  std::vector<std::string> loaded;            // the path of every successful load
+  std::vector<std::pair<int, int>> load_sizes;
+  int dir_starts = 0;
 
   std::string CommandLine() override { return command_line; }
   bool PrevInstance() override { return prev_instance; }
@@ -48,6 +58,11 @@ class FakePlatform : public Platform {
                           const std::string& key, const std::string& def) override;
   void WriteSetting(const std::string& app, const std::string& section, const std::string& key,
                     const std::string& value) override;
+  std::string DirStart(const std::string& pattern) override;
+  std::string DirNext() override;
+  forms::Picture LoadPicture(const std::string& path, int width, int height) override;
+  char32_t ToUpper(char32_t c) override;
+  char32_t ToLower(char32_t c) override;
   forms::Picture ResourcePicture(forms::ResourcePicture which) override;
   void ShowForm(forms::Form& form) override { shown_forms.push_back(&form); }
   void MsgBox(const std::string& text, const std::string& title) override {
@@ -57,6 +72,11 @@ class FakePlatform : public Platform {
 
   // The stored value, or nullptr.
   const std::string* Stored(const std::string& key) const;
+
+ private:
+  std::vector<std::string> running_;   // what the running enumeration read at its start
+  std::size_t next_ = 0;
+  bool ended_ = true;
 };
 
 }  // namespace quildor::fake

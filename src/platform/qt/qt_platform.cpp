@@ -1,6 +1,7 @@
 #include "platform/qt/qt_platform.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <QMessageBox>
 #include <QScreen>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -111,6 +113,47 @@ void QtPlatform::WriteSetting(const std::string& app, const std::string& section
   const auto text = ini::ReadFile(path);
   ini::WriteFileAtomically(path, ini::Update(text.value_or(""), section, key, value));
 }
+
+forms::Picture QtPlatform::LoadPicture(const std::string& path, int width, int height) {
+  // Only a regular file is opened for reading (a FIFO or a device could block the program, a
+  // folder is no picture); the check and the read use the same open file.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) throw PlatformError("Cannot open " + path + ": " + std::strerror(errno));
+  struct stat st{};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    throw PlatformError(path + " is not a file");
+  }
+  QFile file;
+  if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    throw PlatformError("Cannot read " + path);
+  }
+  QImageReader reader(&file);
+  reader.setAutoTransform(false);
+  const QSize size = reader.size();
+  if (!size.isValid() || size.isEmpty()) {
+    throw PlatformError(path + " is not a picture: " + reader.errorString().toStdString());
+  }
+  // Decode no larger than the control it fills (a JPEG decoder then skips most of the work).
+  if (width > 0 && height > 0 && (size.width() > width || size.height() > height)) {
+    reader.setScaledSize(QSize(std::min(size.width(), width), std::min(size.height(), height)));
+  }
+  QImage decoded = reader.read();
+  if (decoded.isNull()) {
+    throw PlatformError("Cannot load " + path + ": " + reader.errorString().toStdString());
+  }
+  auto image = std::make_shared<QImage>(decoded.convertToFormat(QImage::Format_RGB32));
+  auto p = std::make_shared<forms::PictureData>();
+  p->width = size.width();
+  p->height = size.height();
+  p->source = path;
+  p->native = image;
+  return p;
+}
+
+char32_t QtPlatform::ToUpper(char32_t c) { return QChar::toUpper(c); }
+char32_t QtPlatform::ToLower(char32_t c) { return QChar::toLower(c); }
 
 forms::Picture QtPlatform::ResourcePicture(forms::ResourcePicture which) {
   const char* name = "";

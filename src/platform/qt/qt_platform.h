@@ -15,6 +15,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/qt/dir_enum.h"
 
 namespace quildor::qt {
 
@@ -40,6 +41,11 @@ class QtPlatform : public Platform {
                           const std::string& key, const std::string& def) override;
   void WriteSetting(const std::string& app, const std::string& section, const std::string& key,
                     const std::string& value) override;
+  std::string DirStart(const std::string& pattern) override { return dir_.Start(pattern); }
+  std::string DirNext() override { return dir_.Next(); }
+  forms::Picture LoadPicture(const std::string& path, int width, int height) override;
+  char32_t ToUpper(char32_t c) override;
+  char32_t ToLower(char32_t c) override;
   forms::Picture ResourcePicture(forms::ResourcePicture which) override;
   void ShowForm(forms::Form& form) override;
   void MsgBox(const std::string& text, const std::string& title) override;
@@ -67,6 +73,7 @@ class QtPlatform : public Platform {
   bool prev_instance_ = false;
   std::int32_t cursor_counter_ = 0;
   int message_boxes_open_ = 0;
+  DirEnumeration dir_;
   std::map<const forms::Form*, std::unique_ptr<FormWidget>> forms_;
 };
 

@@ -374,6 +374,8 @@ void FormWidget::CreateControls() {
 }
 
 void FormWidget::WatchInput(QWidget* w) {
+  // Windows of their own (the program's message boxes, owned by this window) keep their keys.
+  if (w != this && w->isWindow()) return;
   w->installEventFilter(this);
   for (QObject* child : w->children()) {
     if (auto* cw = qobject_cast<QWidget*>(child)) WatchInput(cw);
@@ -413,7 +415,8 @@ void FormWidget::PropertyChanged(const forms::Form&, forms::Property p) {
 
 bool FormWidget::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
-    platform_.Deliver(form_, Event::KeyDown, nullptr);
+    auto* w = qobject_cast<QWidget*>(watched);
+    if (w && w->window() == this) platform_.Deliver(form_, Event::KeyDown, nullptr);
   } else if (event->type() == QEvent::ChildAdded) {
     if (auto* w = qobject_cast<QWidget*>(static_cast<QChildEvent*>(event)->child())) WatchInput(w);
   }

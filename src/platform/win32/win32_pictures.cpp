@@ -2,6 +2,7 @@
 
 #include <wincodec.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -44,28 +45,39 @@ IWICImagingFactory* Factory() {
 
 }  // namespace
 
-forms::Picture DecodePicture(const void* data, std::size_t size, const std::string& name) {
+namespace {
+
+// Decodes the first frame the stream holds, no larger than max_width x max_height (0: any size).
+forms::Picture Decode(IWICStream* stream, const std::string& name, int max_width, int max_height) {
   IWICImagingFactory* factory = Factory();
-  ComPtr<IWICStream> stream;
-  HRESULT hr = factory->CreateStream(&stream);
-  if (SUCCEEDED(hr)) {
-    hr = stream->InitializeFromMemory(static_cast<BYTE*>(const_cast<void*>(data)),
-                                      static_cast<DWORD>(size));
-  }
-  if (FAILED(hr)) Fail(name, "stream", hr);
   ComPtr<IWICBitmapDecoder> decoder;
-  hr = factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand,
-                                        &decoder);
+  HRESULT hr = factory->CreateDecoderFromStream(stream, nullptr, WICDecodeMetadataCacheOnDemand,
+                                                &decoder);
   if (FAILED(hr)) Fail(name, "not a picture", hr);
   ComPtr<IWICBitmapFrameDecode> frame;
   hr = decoder->GetFrame(0, &frame);
   if (FAILED(hr)) Fail(name, "frame", hr);
+  UINT own_width = 0, own_height = 0;
+  hr = frame->GetSize(&own_width, &own_height);
+  if (FAILED(hr) || own_width == 0 || own_height == 0) Fail(name, "size", hr);
+
+  IWICBitmapSource* source = frame.get();
+  ComPtr<IWICBitmapScaler> scaler;
+  UINT width = own_width, height = own_height;
+  if (max_width > 0 && max_height > 0 &&
+      (own_width > static_cast<UINT>(max_width) || own_height > static_cast<UINT>(max_height))) {
+    width = std::min(own_width, static_cast<UINT>(max_width));
+    height = std::min(own_height, static_cast<UINT>(max_height));
+    hr = factory->CreateBitmapScaler(&scaler);
+    if (SUCCEEDED(hr)) {
+      hr = scaler->Initialize(frame.get(), width, height, WICBitmapInterpolationModeFant);
+    }
+    if (FAILED(hr)) Fail(name, "scale", hr);
+    source = scaler.get();
+  }
   ComPtr<IWICBitmapSource> converted;
-  hr = WICConvertBitmapSource(GUID_WICPixelFormat32bppBGR, frame.get(), &converted);
+  hr = WICConvertBitmapSource(GUID_WICPixelFormat32bppBGR, source, &converted);
   if (FAILED(hr)) Fail(name, "convert", hr);
-  UINT width = 0, height = 0;
-  converted->GetSize(&width, &height);
-  if (width == 0 || height == 0) Fail(name, "size", E_FAIL);
 
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -85,11 +97,36 @@ forms::Picture DecodePicture(const void* data, std::size_t size, const std::stri
   }
 
   auto p = std::make_shared<forms::PictureData>();
-  p->width = static_cast<int>(width);
-  p->height = static_cast<int>(height);
+  p->width = static_cast<int>(own_width);
+  p->height = static_cast<int>(own_height);
   p->source = name;
   p->native = std::shared_ptr<void>(bitmap, [](void* b) { DeleteObject(static_cast<HBITMAP>(b)); });
   return p;
+}
+
+}  // namespace
+
+forms::Picture DecodePicture(const void* data, std::size_t size, const std::string& name) {
+  ComPtr<IWICStream> stream;
+  HRESULT hr = Factory()->CreateStream(&stream);
+  if (SUCCEEDED(hr)) {
+    hr = stream->InitializeFromMemory(static_cast<BYTE*>(const_cast<void*>(data)),
+                                      static_cast<DWORD>(size));
+  }
+  if (FAILED(hr)) Fail(name, "stream", hr);
+  return Decode(stream.get(), name, 0, 0);
+}
+
+forms::Picture LoadPictureFile(const std::wstring& path, const std::string& name, int width,
+                               int height) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) Fail(name, "no such file", HRESULT_FROM_WIN32(GetLastError()));
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) Fail(name, "a folder", E_INVALIDARG);
+  ComPtr<IWICStream> stream;
+  HRESULT hr = Factory()->CreateStream(&stream);
+  if (SUCCEEDED(hr)) hr = stream->InitializeFromFilename(path.c_str(), GENERIC_READ);
+  if (FAILED(hr)) Fail(name, "open", hr);
+  return Decode(stream.get(), name, width, height);
 }
 
 HBITMAP BitmapOf(const forms::Picture& p) {

@@ -40,6 +40,17 @@ std::wstring ArgumentsOf(const wchar_t* command_line) {
   return p;
 }
 
+std::wstring LongPath(const std::wstring& path) {
+  if (path.size() < MAX_PATH - 12 || path.compare(0, 4, L"\\\\?\\") == 0) return path;
+  std::wstring p = path;
+  for (auto& c : p) {
+    if (c == L'/') c = L'\\';
+  }
+  if (p.size() > 2 && p[1] == L':' && p[2] == L'\\') return L"\\\\?\\" + p;
+  if (p.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + p.substr(2);
+  return path;
+}
+
 Win32Platform::Win32Platform(HINSTANCE instance, std::string command_line)
     : instance_(instance), command_line_(std::move(command_line)) {
   com_initialized_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
@@ -48,6 +59,7 @@ Win32Platform::Win32Platform(HINSTANCE instance, std::string command_line)
 
 Win32Platform::~Win32Platform() {
   DestroyViews();
+  CloseFind();
   if (instance_mutex_) CloseHandle(instance_mutex_);
   if (com_initialized_) CoUninitialize();
 }
@@ -86,6 +98,87 @@ void Win32Platform::WriteSetting(const std::string& app, const std::string& sect
                                  const std::string& key, const std::string& value) {
   WriteRegistrySetting(Widen(app), Widen(section), Widen(key), Widen(value));
 }
+
+void Win32Platform::CloseFind() {
+  if (find_ != INVALID_HANDLE_VALUE) FindClose(find_);
+  find_ = INVALID_HANDLE_VALUE;
+  find_ended_ = true;
+}
+
+// The first ordinary file (no folder, no hidden or system file) from `data` on, or "" at the end.
+std::string Win32Platform::NextOrdinaryFile(WIN32_FIND_DATAW& data, bool have_entry) {
+  constexpr DWORD kSkipped = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN |
+                             FILE_ATTRIBUTE_SYSTEM;
+  for (;;) {
+    if (!have_entry) {
+      if (!FindNextFileW(find_, &data)) {
+        const DWORD err = GetLastError();
+        CloseFind();
+        if (err == ERROR_NO_MORE_FILES) return "";
+        throw PlatformError("Cannot read the photo folder (error " + std::to_string(err) + ")");
+      }
+    }
+    have_entry = false;
+    if (!(data.dwFileAttributes & kSkipped)) return Narrow(data.cFileName);
+  }
+}
+
+std::string Win32Platform::DirStart(const std::string& pattern) {
+  CloseFind();
+  WIN32_FIND_DATAW data;
+  find_ = FindFirstFileW(LongPath(Widen(pattern)).c_str(), &data);
+  if (find_ == INVALID_HANDLE_VALUE) {
+    const DWORD err = GetLastError();
+    // No match, or no such folder on a drive that can be read: no files. Anything else (no disc
+    // in the drive, an unreadable disc, no permission) is a failure.
+    if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND || err == ERROR_NO_MORE_FILES) {
+      return "";
+    }
+    throw PlatformError("Cannot read the photo folder " + pattern + " (error " +
+                        std::to_string(err) + ")");
+  }
+  find_ended_ = false;
+  return NextOrdinaryFile(data, true);
+}
+
+std::string Win32Platform::DirNext() {
+  if (find_ == INVALID_HANDLE_VALUE || find_ended_) {
+    throw PlatformError("No file enumeration is running");
+  }
+  WIN32_FIND_DATAW data;
+  return NextOrdinaryFile(data, false);
+}
+
+forms::Picture Win32Platform::LoadPicture(const std::string& path, int width, int height) {
+  return LoadPictureFile(LongPath(Widen(path)), path, width, height);
+}
+
+namespace {
+
+// Maps one character through LCMapString; a mapping that is not one character keeps it as is.
+char32_t MapCase(char32_t c, DWORD flags) {
+  wchar_t in[2];
+  int n = 1;
+  if (c >= 0x10000) {
+    in[0] = static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
+    in[1] = static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    n = 2;
+  } else {
+    in[0] = static_cast<wchar_t>(c);
+  }
+  wchar_t out[4];
+  const int m = LCMapStringW(LOCALE_INVARIANT, flags, in, n, out, 4);
+  if (m == 1 && n == 1) return out[0];
+  if (m == 2 && n == 2 && out[0] >= 0xD800 && out[0] < 0xDC00) {
+    return 0x10000 + ((static_cast<char32_t>(out[0]) - 0xD800) << 10) + (out[1] - 0xDC00);
+  }
+  return c;
+}
+
+}  // namespace
+
+char32_t Win32Platform::ToUpper(char32_t c) { return MapCase(c, LCMAP_UPPERCASE); }
+char32_t Win32Platform::ToLower(char32_t c) { return MapCase(c, LCMAP_LOWERCASE); }
 
 forms::Picture Win32Platform::ResourcePicture(forms::ResourcePicture which) {
   int id = 0;

@@ -30,6 +30,10 @@ std::string Narrow(const std::wstring& s);
 // that separates it from the arguments are skipped; everything after is kept as it stands.
 std::wstring ArgumentsOf(const wchar_t* command_line);
 
+// A path that the wide file APIs accept at any length: an absolute path near MAX_PATH characters or
+// more gets the "\\?\" prefix (with forward slashes made backslashes, which that form needs).
+std::wstring LongPath(const std::wstring& path);
+
 class Win32Platform : public Platform {
  public:
   Win32Platform(HINSTANCE instance, std::string command_line);
@@ -46,6 +50,11 @@ class Win32Platform : public Platform {
                           const std::string& key, const std::string& def) override;
   void WriteSetting(const std::string& app, const std::string& section, const std::string& key,
                     const std::string& value) override;
+  std::string DirStart(const std::string& pattern) override;
+  std::string DirNext() override;
+  forms::Picture LoadPicture(const std::string& path, int width, int height) override;
+  char32_t ToUpper(char32_t c) override;
+  char32_t ToLower(char32_t c) override;
   forms::Picture ResourcePicture(forms::ResourcePicture which) override;
   void ShowForm(forms::Form& form) override;
   void MsgBox(const std::string& text, const std::string& title) override;
@@ -72,6 +81,10 @@ class Win32Platform : public Platform {
   bool prev_instance_ = false;
   bool com_initialized_ = false;
   int message_boxes_open_ = 0;
+  HANDLE find_ = INVALID_HANDLE_VALUE;   // the running file enumeration
+  bool find_ended_ = true;
+  void CloseFind();
+  std::string NextOrdinaryFile(WIN32_FIND_DATAW& data, bool have_entry);
   int live_windows_ = 0;
   std::map<const forms::Form*, std::unique_ptr<FormWindow>> forms_;
 };

@@ -1,0 +1,77 @@
+#include "platform/qt/dir_enum.h"
+
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace quildor::qt {
+
+DirEnumeration::~DirEnumeration() { Close(); }
+
+void DirEnumeration::Close() {
+  if (dir_) closedir(dir_);
+  dir_ = nullptr;
+  ended_ = true;
+}
+
+bool DirEnumeration::Matches(const std::string& pattern, const std::string& name) {
+  if (pattern == "*.*" || pattern == "*") return true;
+  return fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD | FNM_PERIOD) == 0;
+}
+
+std::string DirEnumeration::Start(const std::string& pattern) {
+  Close();
+  const std::size_t slash = pattern.rfind('/');
+  folder_ = slash == std::string::npos ? "." : pattern.substr(0, slash + 1);
+  wildcard_ = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+  dir_ = opendir(folder_.c_str());
+  if (!dir_) {
+    // A folder that does not exist, on a file system that can be read, has no files; anything
+    // else (no permission, an I/O error, no medium) means the folder cannot be read at all.
+    if (errno == ENOENT || errno == ENOTDIR) return "";
+    throw PlatformError("Cannot read the folder " + folder_ + ": " + std::strerror(errno));
+  }
+  ended_ = false;
+  std::string first = Read();
+  if (first.empty()) Close();
+  return first;
+}
+
+std::string DirEnumeration::Next() {
+  if (!dir_ || ended_) throw PlatformError("No file enumeration is running");
+  std::string name = Read();
+  if (name.empty()) Close();
+  return name;
+}
+
+std::string DirEnumeration::Read() {
+  for (;;) {
+    errno = 0;
+    const dirent* entry = readdir(dir_);
+    if (!entry) {
+      if (errno != 0) {
+        const int err = errno;
+        Close();
+        throw PlatformError("Cannot read the folder " + folder_ + ": " + std::strerror(err));
+      }
+      return "";
+    }
+    const std::string name = entry->d_name;
+    if (name.empty() || name[0] == '.') continue;   // hidden files, "." and ".."
+    if (!Matches(wildcard_, name)) continue;
+    bool regular = entry->d_type == DT_REG;
+    if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+      // Follow a link to see what it names; a dangling link or a loop is no file.
+      struct stat st{};
+      regular = fstatat(dirfd(dir_), entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
+    }
+    if (regular) return name;
+  }
+}
+
+}  // namespace quildor::qt

@@ -1,0 +1,36 @@
+// The wildcard file enumeration of the Linux build: a streaming directory read (a start reads
+// the first entry only, so its cost does not grow with the folder), one enumeration at a time.
+#pragma once
+
+#include <dirent.h>
+
+#include <string>
+
+namespace quildor::qt {
+
+class DirEnumeration {
+ public:
+  DirEnumeration() = default;
+  ~DirEnumeration();
+  DirEnumeration(const DirEnumeration&) = delete;
+  DirEnumeration& operator=(const DirEnumeration&) = delete;
+
+  // See Platform::DirStart and Platform::DirNext.
+  std::string Start(const std::string& pattern);
+  std::string Next();
+
+  // True when `name` matches the wildcard `pattern` ('*' any run, '?' one character, letter case
+  // ignored; "*.*" and "*" match every name, with or without a dot).
+  static bool Matches(const std::string& pattern, const std::string& name);
+
+ private:
+  std::string Read();   // the next matching ordinary file, or "" at the end
+  void Close();
+
+  DIR* dir_ = nullptr;
+  std::string folder_;
+  std::string wildcard_;
+  bool ended_ = true;
+};
+
+}  // namespace quildor::qt

@@ -1,0 +1,117 @@
+"""The slide show as a person sees it: the photographs of the folder one after the other, each
+filling the frame, with its caption; a missing folder brings the message box, one at a time."""
+import os
+import subprocess
+import tempfile
+import time
+import unittest
+
+from harness import KIND, Session, WINDOW_TIMEOUT, wait_for
+
+# Solid colours, one per photograph, easy to tell apart on the screen.
+PHOTOS = {"MA0001.JPG": (220, 30, 30), "55COUPE.JPG": (30, 200, 40), "SP0002.JPG": (40, 60, 220)}
+# Image1 on a 1024 x 768 screen: the frame at (116, 93) and the picture 8 pixels inside it.
+PHOTO_RECT = (124, 101, 124 + 777, 101 + 473)
+CAPTION_RECT = (386, 582, 386 + 253, 582 + 24)
+BOX_TITLE = "The Quildor Anthology Screen Saver"
+
+
+def photo_folder_setting(folder):
+    if KIND == "wine":
+        return "Z:" + folder.replace("/", "\\") + "\\"
+    return folder + "/"
+
+
+def close_to(p, colour, tolerance=40):
+    return all(abs(a - b) <= tolerance for a, b in zip(p, colour))
+
+
+def which_photo(shot):
+    """The name of the photograph filling Image1, or None."""
+    x0, y0, x1, y1 = PHOTO_RECT
+    for name, colour in PHOTOS.items():
+        corners = [shot.pixel(x0 + 2, y0 + 2), shot.pixel(x1 - 3, y1 - 3),
+                   shot.pixel((x0 + x1) // 2, (y0 + y1) // 2)]
+        if all(close_to(p, colour) for p in corners):
+            return name
+    return None
+
+
+def caption_signature(shot):
+    """The set of red pixels of the caption panel: the caption's text, as drawn."""
+    x0, y0, x1, y1 = CAPTION_RECT
+    return frozenset((x, y) for y in range(y0, y1) for x in range(x0, x1)
+                     if shot.pixel(x, y)[0] > 128 and shot.pixel(x, y)[1] < 90)
+
+
+class SlideShow(unittest.TestCase):
+    def test_photographs_follow_one_another_with_their_captions(self):
+        with tempfile.TemporaryDirectory() as tmp, Session(1024, 768) as s:
+            folder = os.path.join(tmp, "QUILDORS")
+            os.mkdir(folder)
+            for name, (r, g, b) in PHOTOS.items():
+                subprocess.run(["convert", "-size", "320x200", "xc:rgb(%d,%d,%d)" % (r, g, b),
+                                os.path.join(folder, name)], check=True)
+            os.mkdir(os.path.join(folder, "SUBFOLDER"))
+            program = s.start(["/s"], settings={"Interval": "1",
+                                                "QuildorsDir": photo_folder_setting(folder)})
+            s.wait_for_slide_show(program)
+
+            # Watch the screen until the photographs have gone round twice; note each change.
+            shown, captions = [], {}
+            deadline = time.monotonic() + 60
+            while len(shown) < 2 * len(PHOTOS) + 1 and time.monotonic() < deadline:
+                shot = s.display.screenshot()
+                name = which_photo(shot)
+                if name and (not shown or shown[-1] != name):
+                    shown.append(name)
+                    if len(shown) == 2:
+                        s.display.screenshot("slideshow")
+                if name:
+                    captions.setdefault(name, set()).add(caption_signature(shot))
+            self.assertGreaterEqual(len(shown), 2 * len(PHOTOS) + 1, shown)
+            self.assertTrue(program.running())
+
+            # One pass visits every photograph once, and the passes repeat in the same order:
+            # the file system's own order, where this machine can tell it.
+            first_pass = shown[:len(PHOTOS)]
+            self.assertEqual(sorted(first_pass), sorted(PHOTOS))
+            self.assertEqual(shown[len(PHOTOS):2 * len(PHOTOS)], first_pass)
+            if KIND == "linux":
+                order = [n for n in os.listdir(folder) if n in PHOTOS]
+                self.assertEqual(first_pass, order)
+            # Each photograph keeps one caption (the one drawn once it is up), and the three
+            # category codes give three different captions.
+            settled = {name: max(sigs, key=len) for name, sigs in captions.items()}
+            self.assertEqual(len(set(settled.values())), len(PHOTOS))
+            self.assertTrue(all(len(sig) > 30 for sig in settled.values()))
+
+    def test_a_missing_folder_shows_one_box_at_a_time(self):
+        with Session(1024, 768) as s:
+            program = s.start(["/s"], settings={"Interval": "1",
+                                                "QuildorsDir": photo_folder_setting(
+                                                    "/nonexistent/QUILDORS")})
+            s.wait_for_slide_show(program)
+
+            def boxes():
+                return s.display.run("xdotool", "search", "--onlyvisible", "--name",
+                                     "^%s$" % BOX_TITLE, check=False).stdout.split()
+            box = wait_for(boxes, WINDOW_TIMEOUT, "the message box")[0]
+            s.display.screenshot("missing-folder")
+            # Several ticks fall due while the box is open; none opens another one.
+            end = time.monotonic() + 3.5
+            while time.monotonic() < end:
+                self.assertLessEqual(len(boxes()), 1)
+                time.sleep(0.1)
+            self.assertTrue(program.running())
+            for _ in range(2):
+                s.display.xdotool("windowfocus", "--sync", box, check=False)
+                s.display.xdotool("key", "Return")
+                wait_for(lambda: box not in boxes(), WINDOW_TIMEOUT, "the box to close")
+                box = wait_for(boxes, WINDOW_TIMEOUT, "the next tick's box")[0]
+                self.assertEqual(len(boxes()), 1)
+            self.assertTrue(program.running())
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,154 @@
+// The Linux file enumeration and picture loader on a real folder.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QGuiApplication>
+#include <QImage>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "platform/qt/dir_enum.h"
+#include "platform/qt/qt_platform.h"
+#include "platform/qt/qt_views.h"
+
+namespace quildor {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Folder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/quildor-files-XXXXXX";
+    dir = ::mkdtemp(tmpl);
+    dir += "/QUILDORS/";
+    fs::create_directories(dir);
+  }
+  void TearDown() override { fs::remove_all(fs::path(dir).parent_path().parent_path()); }
+  void Touch(const std::string& name) { std::ofstream(dir + name) << "x"; }
+  std::set<std::string> All(const std::string& pattern = "*.*") {
+    std::set<std::string> names;
+    for (std::string n = enumeration.Start(dir + pattern); !n.empty(); n = enumeration.Next()) {
+      EXPECT_TRUE(names.insert(n).second) << "returned twice: " << n;
+    }
+    return names;
+  }
+
+  std::string dir;
+  qt::DirEnumeration enumeration;
+};
+
+TEST_F(Folder, ListsOrdinaryFilesOnly) {
+  Touch("MA0001.JPG");
+  Touch("NODOT");
+  Touch("55 coupe é.jpg");
+  Touch(".hidden.jpg");
+  fs::create_directory(dir + "SUBFOLDER");
+  fs::create_directory(dir + "FOLDER.JPG");
+  fs::create_symlink(dir + "MA0001.JPG", dir + "LINK.JPG");
+  fs::create_symlink(dir + "SUBFOLDER", dir + "LINKDIR.JPG");
+  fs::create_symlink(dir + "LOOP.JPG", dir + "LOOP.JPG");
+  fs::create_symlink(dir + "MISSING", dir + "DANGLING.JPG");
+  ASSERT_EQ(::mkfifo((dir + "PIPE.JPG").c_str(), 0600), 0);
+  EXPECT_EQ(All(), (std::set<std::string>{"MA0001.JPG", "NODOT", "55 coupe é.jpg", "LINK.JPG"}));
+  EXPECT_EQ(All("*.jpg"), (std::set<std::string>{"MA0001.JPG", "55 coupe é.jpg", "LINK.JPG"}));
+  EXPECT_EQ(All("MA*"), (std::set<std::string>{"MA0001.JPG"}));
+}
+
+TEST_F(Folder, EndsWithAnEmptyNameAndThenFails) {
+  Touch("A");
+  EXPECT_EQ(enumeration.Start(dir + "*.*"), "A");
+  EXPECT_EQ(enumeration.Next(), "");
+  EXPECT_THROW(enumeration.Next(), PlatformError);
+  EXPECT_EQ(enumeration.Start(dir + "*.*"), "A") << "a new start begins again";
+}
+
+TEST_F(Folder, MissingOrEmptyFoldersHaveNoFiles) {
+  EXPECT_EQ(enumeration.Start(dir + "*.*"), "");
+  EXPECT_THROW(enumeration.Next(), PlatformError);
+  EXPECT_EQ(enumeration.Start(dir + "NOT-THERE/*.*"), "");
+  EXPECT_EQ(enumeration.Start(dir + "NOT-THERE/DEEPER/*.*"), "");
+  EXPECT_EQ(enumeration.Start(" *.*"), "") << "the default folder, one blank";
+  EXPECT_THROW(qt::DirEnumeration().Next(), PlatformError);
+}
+
+TEST_F(Folder, AnUnreadableFolderIsAFailure) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root reads every folder";
+  Touch("A");
+  ::chmod(dir.c_str(), 0);
+  EXPECT_THROW(enumeration.Start(dir + "*.*"), PlatformError);
+  ::chmod(dir.c_str(), 0700);
+}
+
+TEST_F(Folder, LargeFoldersComeOneNameAtATime) {
+  for (int i = 0; i < 2000; ++i) Touch("F" + std::to_string(i));
+  const std::string first = enumeration.Start(dir + "*.*");
+  EXPECT_FALSE(first.empty());
+  int rest = 0;
+  while (!enumeration.Next().empty()) ++rest;
+  EXPECT_EQ(rest, 1999);
+}
+
+class Loader : public ::testing::Test {
+ protected:
+  qt::QtPlatform platform{""};
+  static std::string Data(const char* name) { return std::string(QUILDOR_TEST_DATA) + "/" + name; }
+};
+
+TEST_F(Loader, ReadsEveryListedFormat) {
+  for (const char* name : {"baseline.jpg", "progressive.jpg", "picture.bmp", "picture.png",
+                           "animated.gif"}) {
+    const forms::Picture p = platform.LoadPicture(Data(name), 777, 473);
+    ASSERT_NE(p, nullptr) << name;
+    EXPECT_EQ(p->width, 64) << name;
+    EXPECT_EQ(p->height, 48) << name;
+    const QImage* image = qt::ImageOf(p);
+    ASSERT_NE(image, nullptr);
+    const QColor left = image->pixelColor(8, 24), right = image->pixelColor(56, 24);
+    EXPECT_GT(left.red(), 200) << name;   // the first frame of the GIF, not the green one
+    EXPECT_LT(left.blue(), 60) << name;
+    EXPECT_GT(right.blue(), 200) << name;
+  }
+}
+
+TEST_F(Loader, DecodesLargePicturesNoLargerThanNeeded) {
+  const forms::Picture p = platform.LoadPicture(Data("baseline.jpg"), 32, 24);
+  EXPECT_EQ(p->width, 64) << "the picture's own size is kept";
+  EXPECT_EQ(qt::ImageOf(p)->size(), QSize(32, 24));
+}
+
+TEST_F(Loader, RefusesWhatIsNotAPicture) {
+  char tmpl[] = "/tmp/quildor-loader-XXXXXX";
+  const std::string dir = ::mkdtemp(tmpl);
+  ASSERT_EQ(::mkfifo((dir + "/PIPE.JPG").c_str(), 0600), 0);
+  std::ofstream(dir + "/EMPTY.JPG");
+  for (const std::string& path :
+       {Data("text.jpg"), dir + "/EMPTY.JPG", dir, dir + "/PIPE.JPG", dir + "/MISSING.JPG",
+        std::string(" "), std::string("")}) {
+    EXPECT_THROW(platform.LoadPicture(path, 777, 473), PlatformError) << path;
+  }
+  fs::remove_all(dir);
+}
+
+TEST(CaseMapping, IsOneCharacterToOne) {
+  qt::QtPlatform platform("");
+  EXPECT_EQ(platform.ToUpper(U'a'), U'A');
+  EXPECT_EQ(platform.ToUpper(U'é'), U'É');
+  EXPECT_EQ(platform.ToLower(U'Ω'), U'ω');
+  EXPECT_EQ(platform.ToUpper(U'ß'), U'ß') << "its upper case is two letters";
+  EXPECT_EQ(platform.ToUpper(U'1'), U'1');
+}
+
+}  // namespace
+}  // namespace quildor
+
+int main(int argc, char** argv) {
+  QGuiApplication::setAttribute(Qt::AA_Use96Dpi);
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

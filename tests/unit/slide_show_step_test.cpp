@@ -1,0 +1,188 @@
+// The slide-show step on the fake platform: passes through the folder, failures and captions.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fake/fake_platform.h"
+#include "module/module1.h"
+#include "slideshow/form1.h"
+
+namespace quildor {
+namespace {
+
+using fake::FakePlatform;
+
+class Step : public ::testing::Test {
+ protected:
+  // A folder with these files, all of them pictures unless listed in `broken`.
+  void Folder(const std::string& dir, std::vector<std::string> names,
+              const std::vector<std::string>& broken = {}) {
+    for (const auto& n : names) {
+      if (std::find(broken.begin(), broken.end(), n) == broken.end()) platform.pictures.insert(dir + n);
+    }
+    platform.folders[dir] = std::move(names);
+  }
+  void Start(const std::string& dir) {
+    platform.settings[{"SCRNSAVE: The Quildor Anthology", "Settings", "QuildorsDir"}] = dir;
+    module.Start();
+  }
+  Form1& form() { return *module.form1(); }
+  // Runs one tick; returns the path shown, or "box" when the failure message came instead.
+  std::string Tick() {
+    const std::size_t boxes = platform.message_boxes.size();
+    const std::size_t loads = platform.loaded.size();
+    module.Dispatch(form(), forms::Event::Timer, &form().Timer1);
+    if (platform.message_boxes.size() > boxes) {
+      EXPECT_EQ(platform.message_boxes.size(), boxes + 1);
+      EXPECT_EQ(platform.loaded.size(), loads);
+      return "box";
+    }
+    EXPECT_EQ(platform.loaded.size(), loads + 1);
+    return platform.loaded.back().substr(module.PhotoDir.size());
+  }
+  std::vector<std::string> Ticks(int n) {
+    std::vector<std::string> seen;
+    for (int i = 0; i < n; ++i) seen.push_back(Tick());
+    return seen;
+  }
+  using V = std::vector<std::string>;
+
+  FakePlatform platform;
+  Module1 module{platform};
+};
+
+TEST_F(Step, OneFileIsShownAtEveryTick) {
+  Folder("E:\\QUILDORS\\", {"MA0001.JPG"});
+  Start("E:\\QUILDORS\\");
+  EXPECT_EQ(Ticks(7), V(7, "MA0001.JPG"));
+  EXPECT_EQ(form().panYear.Caption(), "Quildor Matchbook Covers");
+}
+
+TEST_F(Step, TwoFilesGoAAABAAAB) {
+  Folder("E:\\QUILDORS\\", {"A", "B"});
+  Start("E:\\QUILDORS\\");
+  EXPECT_EQ(Ticks(8), (V{"A", "A", "A", "B", "A", "A", "A", "B"}));
+}
+
+TEST_F(Step, APassHoldsTheFirstFileForThreeTicksAndRestartsInTheSameTick) {
+  Folder("/cd/QUILDORS/", {"f1", "f2", "f3", "f4"});
+  Start("/cd/QUILDORS/");
+  EXPECT_EQ(Ticks(12), (V{"f1", "f1", "f1", "f2", "f3", "f4", "f1", "f1", "f1", "f2", "f3", "f4"}));
+  EXPECT_EQ(form().FirstPhotoTicks, 3);
+  // The photograph is decoded for Image1's size.
+  EXPECT_EQ(platform.load_sizes.back(), std::make_pair(777, 473));
+  EXPECT_EQ(form().Image1.GetPicture()->source, "/cd/QUILDORS/f4");
+}
+
+TEST_F(Step, FilesAddedDuringTheRunAreSeenAtTheNextStart) {
+  Folder("/cd/QUILDORS/", {"f1", "f2"});
+  Start("/cd/QUILDORS/");
+  EXPECT_EQ(Ticks(4), (V{"f1", "f1", "f1", "f2"}));
+  Folder("/cd/QUILDORS/", {"f0", "f1", "f2"});
+  EXPECT_EQ(Ticks(5), (V{"f0", "f0", "f0", "f1", "f2"}));
+}
+
+TEST_F(Step, AMissingDiscIsRetriedUntilItIsInserted) {
+  Folder("E:\\QUILDORS\\", {"A", "B"});
+  platform.unreadable.insert("E:\\QUILDORS\\");
+  Start("E:\\QUILDORS\\");
+  EXPECT_EQ(Ticks(5), V(5, "box"));
+  EXPECT_EQ(form().FirstPhotoTicks, 0) << "a failed start does not count";
+  EXPECT_EQ(form().panYear.Caption(), "Kelmarion");
+  platform.unreadable.clear();
+  EXPECT_EQ(Ticks(5), (V{"A", "A", "A", "B", "A"}));
+}
+
+TEST_F(Step, AMissingOrEmptyFolderFailsAtEveryTickForTheRestOfTheRun) {
+  for (const bool empty : {false, true}) {
+    FakePlatform p;
+    if (empty) p.folders["/cd/QUILDORS/"] = {};
+    p.settings[{"SCRNSAVE: The Quildor Anthology", "Settings", "QuildorsDir"}] = "/cd/QUILDORS/";
+    Module1 m(p);
+    m.Start();
+    Form1& f = *m.form1();
+    for (int i = 1; i <= 3; ++i) {
+      m.Dispatch(f, forms::Event::Timer, &f.Timer1);
+      EXPECT_EQ(f.FirstPhotoTicks, i);
+    }
+    EXPECT_EQ(p.dir_starts, 3);
+    // Photographs arriving later are never reached: the ended enumeration fails at every tick.
+    p.folders["/cd/QUILDORS/"] = {"A"};
+    p.pictures.insert("/cd/QUILDORS/A");
+    for (int i = 0; i < 4; ++i) m.Dispatch(f, forms::Event::Timer, &f.Timer1);
+    EXPECT_EQ(p.message_boxes.size(), 7u);
+    EXPECT_EQ(p.dir_starts, 3);
+    EXPECT_TRUE(p.loaded.empty());
+  }
+}
+
+TEST_F(Step, AFileThatIsNotAPictureCostsItsTick) {
+  Folder("E:\\QUILDORS\\", {"A.JPG", "NOTE.TXT", "C.JPG"}, {"NOTE.TXT"});
+  Start("E:\\QUILDORS\\");
+  EXPECT_EQ(Ticks(8), (V{"A.JPG", "A.JPG", "A.JPG", "box", "C.JPG", "A.JPG", "A.JPG", "A.JPG"}));
+  // The failed tick kept the picture and caption it had.
+}
+
+TEST_F(Step, AFirstFileThatIsNotAPictureFailsOnItsThreeTicks) {
+  Folder("E:\\QUILDORS\\", {"BAD", "B.JPG"}, {"BAD"});
+  Start("E:\\QUILDORS\\");
+  EXPECT_EQ(Ticks(5), (V{"box", "box", "box", "B.JPG", "box"}));
+}
+
+TEST_F(Step, NoStoredFolderShowsTheMessageAtEveryTick) {
+  module.Start();
+  EXPECT_EQ(module.PhotoDir, " ");
+  EXPECT_EQ(Ticks(5), V(5, "box"));
+  ASSERT_FALSE(platform.message_boxes.empty());
+  EXPECT_EQ(platform.message_boxes[0].text,
+            "Unable to find Quildor photographs!\r\n\r\n"
+            "Make sure that the Quildor Anthology is in the CDROM drive.");
+  EXPECT_EQ(platform.message_boxes[0].title, "The Quildor Anthology Screen Saver");
+}
+
+struct CaptionCase {
+  const char* dir;
+  const char* name;
+  const char* caption;
+};
+
+class Captions : public ::testing::TestWithParam<CaptionCase> {};
+
+TEST_P(Captions, ComeFromTheTwoCharactersBehindTheFolderName) {
+  FakePlatform platform;
+  const CaptionCase& c = GetParam();
+  platform.folders[c.dir] = {c.name};
+  platform.pictures.insert(std::string(c.dir) + c.name);
+  platform.settings[{"SCRNSAVE: The Quildor Anthology", "Settings", "QuildorsDir"}] = c.dir;
+  Module1 module(platform);
+  module.Start();
+  module.Dispatch(*module.form1(), forms::Event::Timer, &module.form1()->Timer1);
+  ASSERT_TRUE(platform.message_boxes.empty());
+  EXPECT_EQ(module.form1()->panYear.Caption(), c.caption);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Captions,
+    ::testing::Values(
+        CaptionCase{"E:\\QUILDORS\\", "MA0001.JPG", "Quildor Matchbook Covers"},
+        CaptionCase{"E:\\QUILDORS\\", "ma0001.jpg", "Quildor Matchbook Covers"},
+        CaptionCase{"E:\\QUILDORS\\", "TD12.JPG", "Danbury Mint Die-cast Model"},
+        CaptionCase{"E:\\QUILDORS\\", "TF7.JPG", "Franklin Mint Die-cast Models"},
+        CaptionCase{"E:\\QUILDORS\\", "vm3.jpg", "Quildor Metal Signs"},
+        CaptionCase{"E:\\QUILDORS\\", "ZZ.JPG", "Quildor Philately"},
+        CaptionCase{"E:\\QUILDORS\\", "SP.JPG", "1957 Ostrevan Emblem"},
+        CaptionCase{"E:\\QUILDORS\\", "55.JPG", "  1955 Ostrevan"},
+        CaptionCase{"E:\\QUILDORS\\", "56A.JPG", "  1956 Ostrevan"},
+        CaptionCase{"E:\\QUILDORS\\", "S.JPG", "  19S. Ostrevan"},
+        CaptionCase{"E:\\QUILDORS\\", "M", "  19M Ostrevan"},
+        CaptionCase{"/media/cdrom/Quildors/", "57coupe.jpg", "  1957 Ostrevan"},
+        CaptionCase{"C:\\PICS\\", "MA1.JPG", "  19S\\ Ostrevan"},
+        CaptionCase{"E:\\QUILDORS\\EXTRA\\", "MA1.JPG", "  19EX Ostrevan"},
+        CaptionCase{"/x/ildors", "Q", "  19 Ostrevan"},
+        CaptionCase{"E:\\QUILDORS\\", "\xC3\xA9\x63lair.jpg", "  19\xC3\x89\x43 Ostrevan"},
+        CaptionCase{"E:\\QUILDORS\\", "\xC3\xA9\xC3\xA0.jpg", "  19\xC3\x89\xC3\x80 Ostrevan"},
+        CaptionCase{"/m/\xC3\x89t\xC3\xA9/QUILDORS/", "ma.jpg", "Quildor Matchbook Covers"}));
+
+}  // namespace
+}  // namespace quildor

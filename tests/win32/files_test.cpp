@@ -1,0 +1,170 @@
+// The Windows file enumeration and picture loader (FindFirstFileW/FindNextFileW, WIC) on a real
+// folder.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <set>
+#include <string>
+
+#include "platform/win32/win32_pictures.h"
+#include "platform/win32/win32_platform.h"
+
+namespace quildor {
+namespace {
+
+using win32::Narrow;
+using win32::Widen;
+
+class Win32Folder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    root = std::wstring(temp) + L"quildor-files-" + std::to_wstring(GetCurrentProcessId());
+    dir = root + L"\\QUILDORS\\";
+    CreateDirectoryW(root.c_str(), nullptr);
+    CreateDirectoryW(dir.c_str(), nullptr);
+  }
+  void TearDown() override { RemoveTree(root); }
+  // Deletes a folder of this test and everything in it, long paths included. (The shell's own
+  // recursive delete is not used: under Wine it mishandles paths longer than MAX_PATH.)
+  static void RemoveTree(const std::wstring& folder) {
+    ASSERT_NE(folder.find(L"quildor-files-"), std::wstring::npos);
+    WIN32_FIND_DATAW data;
+    HANDLE h = FindFirstFileW(win32::LongPath(folder + L"\\*").c_str(), &data);
+    if (h != INVALID_HANDLE_VALUE) {
+      do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring path = folder + L"\\" + name;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+          RemoveTree(path);
+        } else {
+          SetFileAttributesW(win32::LongPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+          DeleteFileW(win32::LongPath(path).c_str());
+        }
+      } while (FindNextFileW(h, &data));
+      FindClose(h);
+    }
+    RemoveDirectoryW(win32::LongPath(folder).c_str());
+  }
+  void Touch(const std::wstring& name, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
+    HANDLE h = CreateFileW((dir + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD written;
+    WriteFile(h, "x", 1, &written, nullptr);
+    CloseHandle(h);
+    SetFileAttributesW((dir + name).c_str(), attributes);
+  }
+  std::set<std::string> All() {
+    std::set<std::string> names;
+    for (std::string n = platform.DirStart(Narrow(dir) + "*.*"); !n.empty(); n = platform.DirNext()) {
+      names.insert(n);
+    }
+    return names;
+  }
+
+  std::wstring root, dir;
+  win32::Win32Platform platform{GetModuleHandleW(nullptr), ""};
+};
+
+TEST_F(Win32Folder, ListsOrdinaryFilesOnly) {
+  Touch(L"MA0001.JPG");
+  Touch(L"NODOT");
+  Touch(L"55 coupé.jpg");
+  Touch(L"HIDDEN.JPG", FILE_ATTRIBUTE_HIDDEN);
+  Touch(L"SYSTEM.JPG", FILE_ATTRIBUTE_SYSTEM);
+  Touch(L"READONLY.JPG", FILE_ATTRIBUTE_READONLY);
+  CreateDirectoryW((dir + L"SUBFOLDER").c_str(), nullptr);
+  CreateDirectoryW((dir + L"FOLDER.JPG").c_str(), nullptr);
+  EXPECT_EQ(All(), (std::set<std::string>{"MA0001.JPG", "NODOT", "55 coupé.jpg", "READONLY.JPG"}));
+  SetFileAttributesW((dir + L"READONLY.JPG").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(Win32Folder, EndsWithAnEmptyNameAndThenFails) {
+  Touch(L"A");
+  EXPECT_EQ(platform.DirStart(Narrow(dir) + "*.*"), "A");
+  EXPECT_EQ(platform.DirNext(), "");
+  EXPECT_THROW(platform.DirNext(), PlatformError);
+  EXPECT_EQ(platform.DirStart(Narrow(dir) + "*.*"), "A");
+}
+
+TEST_F(Win32Folder, MissingOrEmptyFoldersHaveNoFiles) {
+  EXPECT_EQ(platform.DirStart(Narrow(dir) + "*.*"), "");
+  EXPECT_THROW(platform.DirNext(), PlatformError);
+  EXPECT_EQ(platform.DirStart(Narrow(dir) + "NOT-THERE\\*.*"), "");
+  EXPECT_EQ(platform.DirStart(Narrow(dir) + "NOT-THERE\\DEEPER\\*.*"), "");
+  EXPECT_EQ(platform.DirStart(" *.*"), "");
+}
+
+TEST_F(Win32Folder, PathsLongerThanMaxPathWork) {
+  std::wstring deep = dir;
+  while (deep.size() < 300) {
+    deep += L"a long folder name for the test\\";
+    ASSERT_TRUE(CreateDirectoryW(win32::LongPath(deep).c_str(), nullptr) ||
+                GetLastError() == ERROR_ALREADY_EXISTS);
+  }
+  const std::wstring picture = deep + L"MA0001.PNG";
+  std::wstring source = Widen(std::string(QUILDOR_TEST_DATA) + "\\picture.png");
+  ASSERT_TRUE(CopyFileW(source.c_str(), win32::LongPath(picture).c_str(), FALSE));
+  EXPECT_EQ(platform.DirStart(Narrow(deep) + "*.*"), "MA0001.PNG");
+  const forms::Picture p = platform.LoadPicture(Narrow(picture), 777, 473);
+  EXPECT_EQ(p->width, 64);
+}
+
+TEST(Win32Loader, ReadsEveryListedFormat) {
+  win32::Win32Platform platform(GetModuleHandleW(nullptr), "");
+  for (const char* name : {"baseline.jpg", "progressive.jpg", "picture.bmp", "picture.png",
+                           "animated.gif"}) {
+    const forms::Picture p =
+        platform.LoadPicture(std::string(QUILDOR_TEST_DATA) + "\\" + name, 777, 473);
+    ASSERT_NE(p, nullptr) << name;
+    EXPECT_EQ(p->width, 64) << name;
+    EXPECT_EQ(p->height, 48) << name;
+    HBITMAP bitmap = win32::BitmapOf(p);
+    ASSERT_NE(bitmap, nullptr);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    const COLORREF left = GetPixel(dc, 8, 24), right = GetPixel(dc, 56, 24);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    EXPECT_GT(GetRValue(left), 200) << name;
+    EXPECT_LT(GetBValue(left), 60) << name;
+    EXPECT_GT(GetBValue(right), 200) << name;
+  }
+}
+
+TEST(Win32Loader, DecodesLargePicturesNoLargerThanNeeded) {
+  win32::Win32Platform platform(GetModuleHandleW(nullptr), "");
+  const forms::Picture p =
+      platform.LoadPicture(std::string(QUILDOR_TEST_DATA) + "\\baseline.jpg", 32, 24);
+  EXPECT_EQ(p->width, 64);
+  BITMAP info{};
+  GetObjectW(win32::BitmapOf(p), sizeof info, &info);
+  EXPECT_EQ(info.bmWidth, 32);
+  EXPECT_EQ(info.bmHeight, 24);
+}
+
+TEST(Win32Loader, RefusesWhatIsNotAPicture) {
+  win32::Win32Platform platform(GetModuleHandleW(nullptr), "");
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  for (const std::string& path : {std::string(QUILDOR_TEST_DATA) + "\\text.jpg",
+                                  std::string(QUILDOR_TEST_DATA), Narrow(temp),
+                                  std::string(QUILDOR_TEST_DATA) + "\\MISSING.JPG",
+                                  std::string(" "), std::string("")}) {
+    EXPECT_THROW(platform.LoadPicture(path, 777, 473), PlatformError) << path;
+  }
+}
+
+TEST(Win32CaseMapping, IsOneCharacterToOne) {
+  win32::Win32Platform platform(GetModuleHandleW(nullptr), "");
+  EXPECT_EQ(platform.ToUpper(U'a'), U'A');
+  EXPECT_EQ(platform.ToUpper(U'é'), U'É');
+  EXPECT_EQ(platform.ToLower(U'Ω'), U'ω');
+  EXPECT_EQ(platform.ToUpper(U'1'), U'1');
+}
+
+}  // namespace
+}  // namespace quildor
