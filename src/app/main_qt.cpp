@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "forms/event_log.h"
 #include "module/module1.h"
 #include "platform/qt/qt_platform.h"
 
@@ -17,7 +18,9 @@ int main(int argc, char** argv) {
   QApplication app(qt_argc, argv);
   QApplication::setApplicationName("quildor");
 
+  quildor::forms::EventLog::OpenFromEnvironment();
   quildor::qt::QtPlatform platform(command_line);
+  platform.CloseOnTerminationSignals();
   quildor::Module1 module(platform);
   platform.SetDispatcher([&module](quildor::forms::Form& f, quildor::forms::Event e,
                                    const quildor::forms::Control* c) { module.Dispatch(f, e, c); });

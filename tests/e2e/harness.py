@@ -141,10 +141,15 @@ class Screenshot:
 class Program:
     """One run of the program under test, with settings of its own."""
 
+    _count = 0
+
     def __init__(self, display, args=(), settings=None, home=None):
         self.display = display
         self.home = home or tempfile.mkdtemp(prefix="quildor-e2e-")
+        Program._count += 1
+        self.event_log = os.path.join(self.home, "events-%d.log" % Program._count)
         env = dict(os.environ, DISPLAY=display.name)
+        env["QUILDOR_EVENT_LOG"] = ("Z:" + self.event_log) if KIND == "wine" else self.event_log
         if KIND == "wine":
             env["WINEDEBUG"] = "-all"
             env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
@@ -164,6 +169,24 @@ class Program:
 
     def running(self):
         return self.proc.poll() is None
+
+    def events(self):
+        """The lines of the program's event log: "Form1 - MouseMove", "ShowCursor 1", ..."""
+        try:
+            with open(self.event_log, encoding="utf-8") as f:
+                return [line.strip() for line in f if line.strip()]
+        except FileNotFoundError:
+            return []
+
+    def wait_for_events(self, line, count, timeout=WINDOW_TIMEOUT):
+        """Waits until `line` stands `count` times in the event log."""
+        def enough():
+            n = self.events().count(line)
+            if n > count:
+                raise AssertionError("%r came %d times, expected %d: %s"
+                                     % (line, n, count, self.events()))
+            return n == count
+        wait_for(enough, timeout, "%d x %r in the event log" % (count, line))
 
     def wait_exit(self, timeout=WINDOW_TIMEOUT):
         try:

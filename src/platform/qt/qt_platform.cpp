@@ -1,6 +1,8 @@
 #include "platform/qt/qt_platform.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -19,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "forms/event_log.h"
 #include "platform/qt/ini_file.h"
 #include "platform/qt/qt_views.h"
 
@@ -50,6 +53,40 @@ QtPlatform::QtPlatform(std::string command_line) : command_line_(std::move(comma
 }
 
 void QtPlatform::DestroyViews() { forms_.clear(); }
+
+namespace {
+int g_signal_fds[2] = {-1, -1};
+
+void OnTerminationSignal(int signal) {
+  const char byte = static_cast<char>(signal);
+  const int saved = errno;
+  [[maybe_unused]] const ssize_t n = ::write(g_signal_fds[0], &byte, 1);
+  errno = saved;
+}
+}  // namespace
+
+void QtPlatform::CloseOnTerminationSignals() {
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signal_fds) != 0) return;
+  signal_notifier_ = std::make_unique<QSocketNotifier>(g_signal_fds[1], QSocketNotifier::Read);
+  QObject::connect(signal_notifier_.get(), &QSocketNotifier::activated, [this] {
+    char byte;
+    [[maybe_unused]] const ssize_t n = ::read(g_signal_fds[1], &byte, 1);
+    CloseAllFromOutside();
+  });
+  struct sigaction action{};
+  action.sa_handler = OnTerminationSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (int s : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(s, &action, nullptr);
+}
+
+void QtPlatform::CloseAllFromOutside() {
+  for (const auto& [form, view] : forms_) {
+    if (view->isVisible()) view->close();
+  }
+  // Whatever still runs (a message box before any window was shown) ends with the event loop.
+  QCoreApplication::exit(0);
+}
 
 QtPlatform::~QtPlatform() {
   forms_.clear();
@@ -92,6 +129,7 @@ std::int32_t QtPlatform::ShowCursor(bool show) {
   const bool shown = cursor_counter_ >= 0;
   if (was_shown && !shown) QGuiApplication::setOverrideCursor(Qt::BlankCursor);
   if (!was_shown && shown) QGuiApplication::restoreOverrideCursor();
+  forms::EventLog::Cursor(cursor_counter_);
   return cursor_counter_;
 }
 
@@ -213,6 +251,7 @@ void QtPlatform::Exit(int status) {
 }
 
 void QtPlatform::Deliver(forms::Form& form, forms::Event e, const forms::Control* source) {
+  forms::EventLog::Event(form, e, source);
   if (dispatcher_) dispatcher_(form, e, source);
 }
 

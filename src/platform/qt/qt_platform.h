@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QSocketNotifier>
 #include <QWidget>
 
 #include <functional>
@@ -54,6 +55,13 @@ class QtPlatform : public Platform {
   // The settings file of an application: ${XDG_CONFIG_HOME:-$HOME/.config}/<app>.ini
   static std::string SettingsPath(const std::string& app);
 
+  // Turns SIGTERM, SIGINT and SIGHUP into a close of every window from outside, on the GUI
+  // thread (each form's QueryUnload and Unload run), instead of ending the process mid-handler.
+  void CloseOnTerminationSignals();
+
+  // Closes every window of the program as the window manager would.
+  void CloseAllFromOutside();
+
   // Destroys every native window. Views refer to their forms, so this must run before the forms
   // (Module1) go away.
   void DestroyViews();
@@ -74,6 +82,7 @@ class QtPlatform : public Platform {
   std::int32_t cursor_counter_ = 0;
   int message_boxes_open_ = 0;
   DirEnumeration dir_;
+  std::unique_ptr<QSocketNotifier> signal_notifier_;
   std::map<const forms::Form*, std::unique_ptr<FormWidget>> forms_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <objbase.h>
 
+#include "forms/event_log.h"
 #include "platform/win32/win32_pictures.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_views.h"
@@ -86,7 +87,11 @@ float Win32Platform::ScreenHeight() {
   return static_cast<float>(GetSystemMetrics(SM_CYSCREEN) * forms::kTwipsPerPixel);
 }
 
-std::int32_t Win32Platform::ShowCursor(bool show) { return ::ShowCursor(show ? TRUE : FALSE); }
+std::int32_t Win32Platform::ShowCursor(bool show) {
+  const int counter = ::ShowCursor(show ? TRUE : FALSE);
+  forms::EventLog::Cursor(counter);
+  return counter;
+}
 
 std::string Win32Platform::ReadSetting(const std::string& app, const std::string& section,
                                        const std::string& key, const std::string& def) {
@@ -242,6 +247,7 @@ void Win32Platform::FormWindowDestroyed() {
 }
 
 void Win32Platform::Deliver(forms::Form& form, forms::Event e, const forms::Control* source) {
+  forms::EventLog::Event(form, e, source);
   if (dispatcher_) dispatcher_(form, e, source);
 }
 

@@ -1,0 +1,102 @@
+"""Ending the slide show by hand, as a person does: a key, a click on the photograph, or the
+mouse moved for the fourth time over the window (or over the photograph); the caption panel, the
+banner and the frame's bevel ignore the mouse. A close from outside shows the cursor twice."""
+import os
+import signal
+import subprocess
+import unittest
+
+from harness import KIND, Session, WINDOW_TIMEOUT, wait_for
+
+# Places on a 1024 x 768 screen.
+SURFACE = [(30, 30), (60, 700), (1000, 40), (990, 740)]      # black window surface
+PHOTO = [(300, 200), (500, 300), (700, 400), (600, 500)]     # Image1
+BANNER = (500, 640)                                           # Image2
+CAPTION = (510, 594)                                          # panYear
+BEVEL = (119, 300)                                            # SSPanel1's bevel left of Image1
+
+
+class Dismissal(unittest.TestCase):
+    def start(self, s):
+        # The pointer starts over the banner, which ignores it: a window appearing under the
+        # pointer may report one movement there.
+        s.display.xdotool("mousemove", *map(str, BANNER))
+        program = s.start(["/s"], settings={"Interval": "60"})
+        s.wait_for_slide_show(program)
+        return program
+
+    def move(self, s, program, at, line, count):
+        s.display.xdotool("mousemove", *map(str, at))
+        program.wait_for_events(line, count)
+
+    def test_fourth_move_over_the_window_ends_it(self):
+        with Session(1024, 768) as s:
+            program = self.start(s)
+            for i, at in enumerate(SURFACE[:3], 1):
+                self.move(s, program, at, "Form1 - MouseMove", i)
+            self.assertTrue(program.running())
+            s.display.xdotool("mousemove", *map(str, SURFACE[3]))
+            self.assertEqual(program.wait_exit(), 0)
+            self.assertEqual(program.events()[-1], "ShowCursor 1")
+
+    def test_three_over_each_pass_and_a_further_one_over_the_photograph_ends_it(self):
+        with Session(1024, 768) as s:
+            program = self.start(s)
+            for i in range(3):
+                self.move(s, program, SURFACE[i], "Form1 - MouseMove", i + 1)
+                self.move(s, program, PHOTO[i], "Form1 Image1 MouseMove", i + 1)
+            self.assertTrue(program.running())
+            s.display.xdotool("mousemove", *map(str, PHOTO[3]))
+            self.assertEqual(program.wait_exit(), 0)
+
+    def test_panels_and_banner_ignore_moves_and_clicks(self):
+        with Session(1024, 768) as s:
+            program = self.start(s)
+            before = program.events().count("Form1 Image2 MouseMove")
+            for n in range(1, 6):
+                self.move(s, program, (CAPTION[0] + n, CAPTION[1]), "Form1 panYear MouseMove", n)
+                self.move(s, program, (BANNER[0] + n, BANNER[1]), "Form1 Image2 MouseMove",
+                          before + n)
+                self.move(s, program, (BEVEL[0], BEVEL[1] + n), "Form1 SSPanel1 MouseMove", n)
+            for at, name in ((CAPTION, "panYear"), (BANNER, "Image2"), (BEVEL, "SSPanel1")):
+                s.display.xdotool("mousemove", *map(str, at))
+                s.display.xdotool("click", "1")
+                program.wait_for_events("Form1 %s MouseDown" % name, 1)
+            self.assertTrue(program.running())
+            self.assertEqual(program.events().count("Form1 - MouseMove"), 0)
+            s.display.screenshot("after-moves-over-panels")
+
+    def test_any_key_ends_it(self):
+        for key in ("a", "shift", "F5"):
+            with Session(1024, 768) as s:
+                program = self.start(s)
+                s.display.xdotool("key", key)
+                self.assertEqual(program.wait_exit(), 0, key)
+                self.assertIn("Form1 - KeyDown", program.events())
+
+    def test_a_click_on_the_photograph_ends_it(self):
+        with Session(1024, 768) as s:
+            program = self.start(s)
+            s.display.xdotool("mousemove", *map(str, PHOTO[0]))
+            program.wait_for_events("Form1 Image1 MouseMove", 1)
+            s.display.xdotool("click", "1")
+            self.assertEqual(program.wait_exit(), 0)
+            self.assertIn("Form1 Image1 MouseDown", program.events())
+
+    def test_a_close_from_outside_shows_the_cursor_twice(self):
+        with Session(1024, 768) as s:
+            program = self.start(s)
+            if KIND == "wine":
+                subprocess.run(["wine", os.environ["QUILDOR_SEND_CLOSE"]], env=program.env,
+                               check=True, timeout=60)
+            else:
+                program.proc.send_signal(signal.SIGTERM)
+            self.assertEqual(program.wait_exit(), 0)
+            events = program.events()
+            tail = events[events.index("Form1 - QueryUnload"):]
+            self.assertEqual(tail, ["Form1 - QueryUnload", "ShowCursor 1", "Form1 - Unload",
+                                    "ShowCursor 2"])
+
+
+if __name__ == "__main__":
+    unittest.main()
