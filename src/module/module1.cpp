@@ -11,17 +11,51 @@
 
 namespace quildor {
 
+std::optional<std::uint64_t> PreviewParentHandle(const std::string& command) {
+  if (command.size() < 4 || command[0] != '/' || (command[1] != 'p' && command[1] != 'P')) {
+    return std::nullopt;
+  }
+  if (command[2] != ' ' && command[2] != ':') return std::nullopt;
+  std::size_t i = 3, end = command.size();
+  while (i < end && command[i] == ' ') ++i;
+  while (end > i && command[end - 1] == ' ') --end;
+  if (i == end || end - i > 20) return std::nullopt;
+  std::uint64_t value = 0;
+  for (; i < end; ++i) {
+    if (command[i] < '0' || command[i] > '9') return std::nullopt;
+    const std::uint64_t next = value * 10 + static_cast<std::uint64_t>(command[i] - '0');
+    if (next / 10 != value) return std::nullopt;   // past 64 bits
+    value = next;
+  }
+  return value;
+}
+
 Module1::Module1(Platform& platform) : platform_(platform) {}
 Module1::~Module1() = default;
 
 std::string Module1::AppTitle() { return "SCRNSAVE: The Quildor Anthology"; }
 
 void Module1::Main() {
+  const std::string command = platform_.CommandLine();
+
+  // Windows starts a screen saver with "/p" and a window handle whenever its Screen Saver
+  // Settings page shows it in its little monitor. There the program draws a still preview into
+  // that window: the full-screen show would cover the settings page. A preview takes no
+  // previous-instance lock and leaves the cursor alone.
+  if (const auto parent = PreviewParentHandle(command)) {
+    auto preview = std::make_unique<Form1>(*this);
+    preview->LayOutForPreview();
+    switch (platform_.ShowPreview(*preview, *parent)) {
+      case Platform::Preview::Shown: form1_ = std::move(preview); return;
+      case Platform::Preview::InvalidParent: platform_.Exit(1); std::abort();
+      case Platform::Preview::Unsupported: break;   // the slide show, as for any other switch
+    }
+  }
+
   if (platform_.PrevInstance()) EndProgram();
 
   // Only the configuration switch is told apart: its first two characters, exactly and
   // case-sensitively ("/C" or " /c" run the slide show).
-  const std::string command = platform_.CommandLine();
   if (command.compare(0, 2, "/c") == 0) {
     SlideDelayMs = 1000;   // the dialog always opens at one second; the stored value is not read
     if (!settings_) settings_ = std::make_unique<frmSSSettings>(*this);

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "forms/form.h"
@@ -19,6 +20,10 @@ namespace quildor {
 
 class Form1;
 class frmSSSettings;
+
+// The window handle of a preview request: "/p" (or "/P") followed by a blank or a colon and a
+// decimal handle, as Windows' Screen Saver Settings page passes it; nothing for anything else.
+std::optional<std::uint64_t> PreviewParentHandle(const std::string& command_line);
 
 class Module1 {
  public:

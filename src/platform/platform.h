@@ -77,6 +77,14 @@ class Platform {
   // owner. The form's Load handler has already run.
   virtual void ShowForm(forms::Form& form) = 0;
 
+  // What ShowPreview did.
+  enum class Preview { Unsupported, Shown, InvalidParent };
+
+  // Draws a still picture of `form` inside the window `parent` (a handle the system passed on
+  // the command line), as a child window that fills it and reacts to no input; the run ends when
+  // the parent goes away. Unsupported where the platform has no such preview.
+  virtual Preview ShowPreview(forms::Form& form, std::uint64_t parent) = 0;
+
   // A modal message box with `text`, an OK button alone, no icon and `title`; returns when the
   // user closes it. Owned by the program's visible window so it is never hidden behind it.
   virtual void MsgBox(const std::string& text, const std::string& title) = 0;

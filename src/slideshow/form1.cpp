@@ -108,8 +108,16 @@ void Form1::Form_Load() {
   SetTop(0);
   SetWindowState(forms::WindowState::Maximized);
 
+  PlaceColumn(platform.ScreenWidth());
+}
+
+void Form1::LayOutForPreview() {
+  PlaceColumn(800.0 * forms::kTwipsPerPixel);
+  panYear.SetVisible(true);
+}
+
+void Form1::PlaceColumn(double screen_width) {
   // Centred on the screen's width and stacked; each value kept as computed, fractions included.
-  const double screen_width = platform.ScreenWidth();
   SSPanel1.SetLeft(static_cast<float>((screen_width - SSPanel1.Width()) * 0.5));
   panYear.SetLeft(static_cast<float>((screen_width - panYear.Width()) / 2));
   panYear.SetTop(static_cast<float>(double{SSPanel1.Top()} + SSPanel1.Height()));

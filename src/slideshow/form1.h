@@ -36,6 +36,10 @@ class Form1 : public forms::Form {
 
   void HandleEvent(forms::Event e, const forms::Control* source) override;
 
+  // Lays the window out as the Load handler does on an 800 x 600 screen, caption panel shown,
+  // without reading any setting: the picture a preview shows.
+  void LayOutForPreview();
+
   forms::Control& Timer1;
   forms::Control& panYear;
   forms::Control& SSPanel1;
@@ -51,6 +55,9 @@ class Form1 : public forms::Form {
 
  private:
   void Form_Load();
+  // Centres the frame, the caption panel and the banner on a screen `screen_width` twips wide and
+  // stacks them from the frame's top down.
+  void PlaceColumn(double screen_width);
   void Timer1_Timer();
   void ShowNextPhoto();
   void Form_KeyDown();

@@ -143,26 +143,27 @@ class Program:
 
     _count = 0
 
-    def __init__(self, display, args=(), settings=None, home=None):
+    def __init__(self, display, args=(), settings=None, home=None, exe=None, env=None):
         self.display = display
         self.home = home or tempfile.mkdtemp(prefix="quildor-e2e-")
         Program._count += 1
         self.event_log = os.path.join(self.home, "events-%d.log" % Program._count)
-        env = dict(os.environ, DISPLAY=display.name)
+        exe = exe or EXE
+        env = dict(os.environ, DISPLAY=display.name, **(env or {}))
         env["QUILDOR_EVENT_LOG"] = ("Z:" + self.event_log) if KIND == "wine" else self.event_log
         if KIND == "wine":
             env["WINEDEBUG"] = "-all"
             env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
             if settings is not None:
                 set_wine_settings(settings, env)
-            cmd = ["wine", EXE] + list(args)
+            cmd = ["wine", exe] + list(args)
         else:
             env["XDG_CONFIG_HOME"] = os.path.join(self.home, "config")
             env["XDG_RUNTIME_DIR"] = os.path.join(self.home, "runtime")
             os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
             if settings is not None:
                 set_linux_settings(settings, env["XDG_CONFIG_HOME"])
-            cmd = [EXE] + list(args)
+            cmd = [exe] + list(args)
         self.env = env
         self.proc = subprocess.Popen(cmd, env=env, stdout=subprocess.PIPE,
                                      stderr=subprocess.STDOUT)
@@ -198,6 +199,12 @@ class Program:
         if self.running():
             self.proc.kill()
             self.proc.wait()
+
+
+def wine_env(display):
+    """The environment for running other Windows programs of the test on `display`."""
+    return dict(os.environ, DISPLAY=display.name, WINEDEBUG="-all",
+                WINEDLLOVERRIDES=os.environ.get("WINEDLLOVERRIDES", "mscoree,mshtml="))
 
 
 def set_linux_settings(settings, config_home):
@@ -255,8 +262,8 @@ class Session:
         self.programs = []
         self.home = tempfile.mkdtemp(prefix="quildor-e2e-")
 
-    def start(self, args=(), settings=None):
-        p = Program(self.display, args, settings, home=self.home)
+    def start(self, args=(), settings=None, exe=None, env=None):
+        p = Program(self.display, args, settings, home=self.home, exe=exe, env=env)
         self.programs.append(p)
         return p
 

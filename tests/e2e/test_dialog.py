@@ -21,14 +21,12 @@ def white(p):
 class Dialog(unittest.TestCase):
     def setUp(self):
         self.session = Session(800, 600)
+        self.addCleanup(self.session.close)
         self.program = self.session.start(["/c"], settings={"QuildorsDir": "E:\\QUILDORS\\"})
         self.window = self.session.wait_for_window(self.program, "Screen Saver Settings")
         wait_for(lambda: white(self.session.display.screenshot().pixel(ORIGIN[0] + 100,
                                                                        ORIGIN[1] + 40)),
                  WINDOW_TIMEOUT, "the dialog painted")
-
-    def tearDown(self):
-        self.session.close()
 
     def click(self, at):
         x, y = ORIGIN[0] + at[0], ORIGIN[1] + at[1]

@@ -32,6 +32,7 @@ class FakePlatform : public Platform {
   std::int32_t cursor_counter = 0;
   std::map<std::tuple<std::string, std::string, std::string>, std::string> settings;
   bool fail_writes = false;
+  Preview preview_result = Preview::Unsupported;   // what ShowPreview answers
   // Folders by their path (as the photo directory names them, separator included): the names
   // of their ordinary files in enumeration order. A folder in `unreadable` fails to start.
   std::map<std::string, std::vector<std::string>> folders;
@@ -48,9 +49,18 @@ class FakePlatform : public Platform {
   std::vector<std::string> loaded;            // the path of every successful load
   std::vector<std::pair<int, int>> load_sizes;
   int dir_starts = 0;
+  bool prev_instance_asked = false;
+  std::vector<std::uint64_t> previews;   // the parent handle of every ShowPreview call
 
   std::string CommandLine() override { return command_line; }
-  bool PrevInstance() override { return prev_instance; }
+  bool PrevInstance() override {
+    prev_instance_asked = true;
+    return prev_instance;
+  }
+  Preview ShowPreview(forms::Form&, std::uint64_t parent) override {
+    previews.push_back(parent);
+    return preview_result;
+  }
   float ScreenWidth() override { return screen_width; }
   float ScreenHeight() override { return screen_height; }
   std::int32_t ShowCursor(bool show) override;

@@ -167,3 +167,69 @@ TEST(FatalError, ShowsWhatFailedAndExitsWithNonZeroStatus) {
 
 }  // namespace
 }  // namespace quildor
+
+namespace quildor {
+namespace {
+
+TEST(PreviewParentHandle, IsTheDecimalHandleAfterTheSwitch) {
+  EXPECT_EQ(PreviewParentHandle("/p 1234"), 1234u);
+  EXPECT_EQ(PreviewParentHandle("/p:66048"), 66048u);
+  EXPECT_EQ(PreviewParentHandle("/P 5"), 5u);
+  EXPECT_EQ(PreviewParentHandle("/p  77 "), 77u);
+  EXPECT_EQ(PreviewParentHandle("/p 0"), 0u);
+  EXPECT_EQ(PreviewParentHandle("/p 18446744073709551615"), 18446744073709551615u);
+  for (const char* other : {"/p", "/p ", "/p abc", "/p 12x", "/p -1", "/p 18446744073709551616",
+                            "/s", "/c 1234", " /p 1234", "/p1234", ""}) {
+    EXPECT_FALSE(PreviewParentHandle(other).has_value()) << other;
+  }
+}
+
+TEST(Preview, DrawsIntoTheGivenWindowWithoutLockOrCursor) {
+  FakePlatform platform;
+  platform.command_line = "/p 4242";
+  platform.prev_instance = true;   // a running slide show does not stop a preview
+  platform.preview_result = Platform::Preview::Shown;
+  Module1 module(platform);
+  module.Start();
+  EXPECT_EQ(platform.previews, (std::vector<std::uint64_t>{4242}));
+  EXPECT_FALSE(platform.prev_instance_asked);
+  EXPECT_TRUE(platform.shown_forms.empty());
+  EXPECT_TRUE(platform.cursor_results.empty());
+  EXPECT_EQ(platform.settings_reads, 0);
+  ASSERT_NE(module.form1(), nullptr);
+  // The design state laid out as on an 800 x 600 screen, caption panel shown.
+  EXPECT_EQ(module.form1()->SSPanel1.Left(), 52.5f);
+  EXPECT_EQ(module.form1()->Image2.Top(), 7695);
+  EXPECT_TRUE(module.form1()->panYear.Visible());
+  EXPECT_EQ(module.form1()->panYear.Caption(), "Kelmarion");
+}
+
+TEST(Preview, AnInvalidWindowEndsTheRunAtOnce) {
+  FakePlatform platform;
+  platform.command_line = "/p 99999";
+  platform.preview_result = Platform::Preview::InvalidParent;
+  Module1 module(platform);
+  try {
+    module.Start();
+    FAIL() << "Main returned";
+  } catch (const ProgramExit& e) {
+    EXPECT_EQ(e.status, 1);
+  }
+  EXPECT_TRUE(platform.shown_forms.empty());
+  EXPECT_FALSE(platform.prev_instance_asked);
+  EXPECT_TRUE(platform.message_boxes.empty());
+}
+
+TEST(Preview, WithoutAPreviewThePlatformRunsTheSlideShow) {
+  FakePlatform platform;
+  platform.command_line = "/p 4242";
+  Module1 module(platform);
+  module.Start();
+  EXPECT_EQ(platform.previews.size(), 1u);
+  ASSERT_EQ(platform.shown_forms.size(), 1u);
+  EXPECT_EQ(platform.shown_forms[0], module.form1());
+  EXPECT_TRUE(platform.prev_instance_asked);
+}
+
+}  // namespace
+}  // namespace quildor

@@ -8,12 +8,14 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QFile>
 #include <QFont>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QMessageBox>
 #include <QScreen>
+#include <xcb/xcb.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -113,14 +115,50 @@ bool QtPlatform::PrevInstance() {
   return prev_instance_;
 }
 
+unsigned long QtPlatform::ParseWindowId(const std::string& value) {
+  if (value.empty()) return 0;
+  char* end = nullptr;
+  errno = 0;
+  const unsigned long id = std::strtoul(value.c_str(), &end, 0);   // 0x... or decimal
+  return errno == 0 && end && *end == '\0' ? id : 0;
+}
+
+QWindow* QtPlatform::ForeignWindow() {
+  if (foreign_checked_) return foreign_;
+  foreign_checked_ = true;
+  unsigned long id = ParseWindowId(EnvOr("XSCREENSAVER_WINDOW", ""));
+  const std::string flag = "-window-id ";
+  const std::size_t at = command_line_.find(flag);
+  if (at != std::string::npos) {
+    const std::string rest = command_line_.substr(at + flag.size());
+    id = ParseWindowId(rest.substr(0, rest.find(' ')));
+  }
+  if (id == 0) return nullptr;
+  // Qt does not read a foreign window's size; ask the X server.
+  auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+  if (!x11) return nullptr;
+  xcb_connection_t* connection = x11->connection();
+  xcb_get_geometry_reply_t* geometry =
+      xcb_get_geometry_reply(connection, xcb_get_geometry(connection, id), nullptr);
+  if (!geometry) {
+    throw PlatformError("The window " + std::to_string(id) + " given to draw in does not exist");
+  }
+  foreign_size_ = QSize(geometry->width, geometry->height);
+  std::free(geometry);
+  foreign_ = QWindow::fromWinId(static_cast<WId>(id));
+  return foreign_;
+}
+
 float QtPlatform::ScreenWidth() {
-  return static_cast<float>(QGuiApplication::primaryScreen()->geometry().width() *
-                            forms::kTwipsPerPixel);
+  const int pixels = ForeignWindow() ? ForeignSize().width()
+                                     : QGuiApplication::primaryScreen()->geometry().width();
+  return static_cast<float>(pixels * forms::kTwipsPerPixel);
 }
 
 float QtPlatform::ScreenHeight() {
-  return static_cast<float>(QGuiApplication::primaryScreen()->geometry().height() *
-                            forms::kTwipsPerPixel);
+  const int pixels = ForeignWindow() ? ForeignSize().height()
+                                     : QGuiApplication::primaryScreen()->geometry().height();
+  return static_cast<float>(pixels * forms::kTwipsPerPixel);
 }
 
 std::int32_t QtPlatform::ShowCursor(bool show) {

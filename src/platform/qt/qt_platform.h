@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QWindow>
 #include <QSocketNotifier>
 #include <QWidget>
 
@@ -49,8 +50,20 @@ class QtPlatform : public Platform {
   char32_t ToLower(char32_t c) override;
   forms::Picture ResourcePicture(forms::ResourcePicture which) override;
   void ShowForm(forms::Form& form) override;
+  // The Linux program has no preview switch: a preview request runs the slide show.
+  Preview ShowPreview(forms::Form&, std::uint64_t) override { return Preview::Unsupported; }
   void MsgBox(const std::string& text, const std::string& title) override;
   [[noreturn]] void Exit(int status) override;
+
+  // The window a screen-saver daemon handed the program to draw in (the XSCREENSAVER_WINDOW
+  // environment variable, or "-window-id ID" on the command line; decimal or 0x-hexadecimal),
+  // or nullptr: the slide show then covers the screen. Its size stands for the screen's.
+  QWindow* ForeignWindow();
+  // That window's size in pixels, as the X server reports it.
+  QSize ForeignSize() const { return foreign_size_; }
+
+  // The window id named by `value` ("0x1a00003" or "27262979"), or 0.
+  static unsigned long ParseWindowId(const std::string& value);
 
   // The settings file of an application: ${XDG_CONFIG_HOME:-$HOME/.config}/<app>.ini
   static std::string SettingsPath(const std::string& app);
@@ -83,6 +96,9 @@ class QtPlatform : public Platform {
   int message_boxes_open_ = 0;
   DirEnumeration dir_;
   std::unique_ptr<QSocketNotifier> signal_notifier_;
+  bool foreign_checked_ = false;
+  QWindow* foreign_ = nullptr;
+  QSize foreign_size_;
   std::map<const forms::Form*, std::unique_ptr<FormWidget>> forms_;
 };
 

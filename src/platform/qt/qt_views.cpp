@@ -384,6 +384,10 @@ void FormWidget::WatchInput(QWidget* w) {
 
 void FormWidget::ApplyWindowGeometry() {
   const auto& d = form_.design();
+  if (form_.State() == forms::WindowState::Maximized && d.frameless && platform_.ForeignWindow()) {
+    setGeometry(QRect(QPoint(0, 0), platform_.ForeignSize()));
+    return;
+  }
   if (form_.State() == forms::WindowState::Maximized && d.frameless) {
     // Covers the whole screen whether or not a window manager runs: the geometry is set
     // directly, and a window manager is also asked for the full-screen state.
@@ -396,6 +400,17 @@ void FormWidget::ApplyWindowGeometry() {
 }
 
 void FormWidget::ShowAsModelled() {
+  if (form_.design().frameless && platform_.ForeignWindow()) {
+    // A screen-saver daemon's window: the slide show becomes its child and fills it.
+    QWindow* daemon = platform_.ForeignWindow();
+    ApplyWindowGeometry();
+    setAttribute(Qt::WA_NativeWindow);
+    winId();
+    windowHandle()->setParent(daemon);
+    windowHandle()->setGeometry(QRect(QPoint(0, 0), platform_.ForeignSize()));
+    show();
+    return;
+  }
   ApplyWindowGeometry();
   show();
   if (form_.State() == forms::WindowState::Maximized && form_.design().frameless) {

@@ -4,6 +4,7 @@
 
 #include "forms/event_log.h"
 #include "platform/win32/win32_pictures.h"
+#include "platform/win32/win32_preview.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_views.h"
 #include "resources/resource_ids.h"
@@ -56,6 +57,7 @@ Win32Platform::Win32Platform(HINSTANCE instance, std::string command_line)
     : instance_(instance), command_line_(std::move(command_line)) {
   com_initialized_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
   FormWindow::RegisterClasses(instance);
+  PreviewWindow::RegisterClass(instance);
 }
 
 Win32Platform::~Win32Platform() {
@@ -215,7 +217,20 @@ FormWindow* Win32Platform::WindowOf(const forms::Form& form) const {
   return it == forms_.end() ? nullptr : it->second.get();
 }
 
-void Win32Platform::DestroyViews() { forms_.clear(); }
+void Win32Platform::DestroyViews() {
+  preview_.reset();
+  forms_.clear();
+}
+
+Platform::Preview Win32Platform::ShowPreview(forms::Form& form, std::uint64_t parent) {
+  HWND window = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(parent));
+  if (parent == 0 || parent != static_cast<std::uintptr_t>(parent) || !IsWindow(window)) {
+    return Preview::InvalidParent;
+  }
+  preview_ = std::make_unique<PreviewWindow>(*this, form, window);
+  ++live_windows_;
+  return Preview::Shown;
+}
 
 void Win32Platform::MsgBox(const std::string& text, const std::string& title) {
   // Owned by the program's visible window, so that it stands above even the full-screen one.

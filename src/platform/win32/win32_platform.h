@@ -19,6 +19,7 @@
 namespace quildor::win32 {
 
 class FormWindow;
+class PreviewWindow;
 
 using Dispatcher = std::function<void(forms::Form&, forms::Event, const forms::Control*)>;
 
@@ -57,6 +58,7 @@ class Win32Platform : public Platform {
   char32_t ToLower(char32_t c) override;
   forms::Picture ResourcePicture(forms::ResourcePicture which) override;
   void ShowForm(forms::Form& form) override;
+  Preview ShowPreview(forms::Form& form, std::uint64_t parent) override;
   void MsgBox(const std::string& text, const std::string& title) override;
   [[noreturn]] void Exit(int status) override;
 
@@ -66,6 +68,7 @@ class Win32Platform : public Platform {
   void DestroyViews();
   HINSTANCE instance() const { return instance_; }
   FormWindow* WindowOf(const forms::Form& form) const;
+  PreviewWindow* preview() const { return preview_.get(); }
 
   // Called by the views.
   void Deliver(forms::Form& form, forms::Event e, const forms::Control* source);
@@ -87,6 +90,7 @@ class Win32Platform : public Platform {
   std::string NextOrdinaryFile(WIN32_FIND_DATAW& data, bool have_entry);
   int live_windows_ = 0;
   std::map<const forms::Form*, std::unique_ptr<FormWindow>> forms_;
+  std::unique_ptr<PreviewWindow> preview_;
 };
 
 }  // namespace quildor::win32

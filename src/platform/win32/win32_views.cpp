@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "platform/win32/win32_paint.h"
 #include "platform/win32/win32_pictures.h"
 #include "platform/win32/win32_platform.h"
 
@@ -25,6 +26,8 @@ constexpr UINT kSpinRepeatMs = 250;
 constexpr COLORREF kBevelShadow = RGB(128, 128, 128);
 constexpr COLORREF kBevelLight = RGB(255, 255, 255);
 
+}  // namespace
+
 COLORREF ToColorRef(const forms::Color& c) {
   switch (c.system) {
     case forms::Color::System::None: return RGB(c.r, c.g, c.b);
@@ -40,6 +43,8 @@ void Fill(HDC dc, const RECT& r, COLORREF color) {
   FillRect(dc, &r, brush);
   DeleteObject(brush);
 }
+
+namespace {
 
 // A bevel `width` pixels wide just inside `r`; an inset bevel is dark at the top and left.
 void DrawBevel(HDC dc, const RECT& r, forms::Bevel bevel, int width) {
@@ -80,6 +85,74 @@ void DrawArrow(HDC dc, const RECT& r, bool left, COLORREF color) {
   DeleteObject(brush);
   DeleteObject(pen);
 }
+
+}  // namespace
+
+SIZE BitmapSize(HBITMAP bitmap) {
+  BITMAP info{};
+  GetObjectW(bitmap, sizeof info, &info);
+  return SIZE{info.bmWidth, info.bmHeight < 0 ? -info.bmHeight : info.bmHeight};
+}
+
+void StretchPicture(HDC dc, const RECT& area, HBITMAP bitmap) {
+  const SIZE size = BitmapSize(bitmap);
+  HDC src = CreateCompatibleDC(dc);
+  HGDIOBJ old = SelectObject(src, bitmap);
+  // HALFTONE averages the source pixels: smooth scaling, never nearest-pixel.
+  SetStretchBltMode(dc, HALFTONE);
+  SetBrushOrgEx(dc, 0, 0, nullptr);
+  StretchBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, src, 0, 0,
+             size.cx, size.cy, SRCCOPY);
+  SelectObject(src, old);
+  DeleteDC(src);
+}
+
+void DrawCaption(HDC dc, RECT rc, const Control& c, HFONT font, UINT format) {
+  if (c.Caption().empty()) return;
+  HGDIOBJ old = SelectObject(dc, font);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, ToColorRef(c.design().fore_color));
+  const std::wstring text = Widen(c.Caption());
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc, format | DT_NOPREFIX);
+  SelectObject(dc, old);
+}
+
+void PaintPanel(HDC dc, const RECT& rc, const Control& c, HFONT font) {
+  const auto& d = c.design();
+  Fill(dc, rc, ToColorRef(d.back_color));
+  RECT r = rc;
+  DrawBevel(dc, r, d.outer_bevel, d.bevel_width);
+  if (d.outer_bevel != forms::Bevel::None) InflateRect(&r, -d.bevel_width, -d.bevel_width);
+  InflateRect(&r, -d.border_width, -d.border_width);
+  DrawBevel(dc, r, d.inner_bevel, d.bevel_width);
+  DrawCaption(dc, rc, c, font, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+}
+
+void PaintImage(HDC dc, const RECT& rc, const Control& c, COLORREF container) {
+  const auto& d = c.design();
+  RECT area = rc;
+  if (d.border == forms::BorderStyle::Single) {
+    RECT edge = rc;
+    DrawEdge(dc, &edge, EDGE_SUNKEN, BF_RECT);
+    InflateRect(&area, -2, -2);
+  }
+  HBITMAP bitmap = BitmapOf(c.GetPicture());
+  if (!bitmap || !d.stretch) Fill(dc, area, container);
+  if (!bitmap) return;
+  if (d.stretch) {
+    StretchPicture(dc, area, bitmap);
+    return;
+  }
+  const SIZE size = BitmapSize(bitmap);
+  HDC src = CreateCompatibleDC(dc);
+  HGDIOBJ old = SelectObject(src, bitmap);
+  BitBlt(dc, area.left, area.top, std::min<LONG>(area.right - area.left, size.cx),
+         std::min<LONG>(area.bottom - area.top, size.cy), src, 0, 0, SRCCOPY);
+  SelectObject(src, old);
+  DeleteDC(src);
+}
+
+namespace {
 
 RECT TwipsRect(const Control& c) {
   const int l = TwipsToPixels(c.Left()), t = TwipsToPixels(c.Top());
@@ -153,65 +226,35 @@ struct FormWindow::ChildView : forms::ControlView {
   }
 
   void DrawCaption(HDC dc, RECT rc, const Control::Design& d, UINT format) {
-    if (control->Caption().empty()) return;
-    HGDIOBJ old = SelectObject(dc, owner->FontFor(d.font));
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, ToColorRef(d.fore_color));
-    const std::wstring text = Widen(control->Caption());
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc, format | DT_NOPREFIX);
-    SelectObject(dc, old);
+    win32::DrawCaption(dc, rc, *control, owner->FontFor(d.font), format);
   }
 
   void PaintPanel(HDC dc, const RECT& rc, const Control::Design& d) {
-    Fill(dc, rc, ToColorRef(d.back_color));
-    RECT r = rc;
-    DrawBevel(dc, r, d.outer_bevel, d.bevel_width);
-    if (d.outer_bevel != forms::Bevel::None) InflateRect(&r, -d.bevel_width, -d.bevel_width);
-    InflateRect(&r, -d.border_width, -d.border_width);
-    DrawBevel(dc, r, d.inner_bevel, d.bevel_width);
-    DrawCaption(dc, rc, d, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    win32::PaintPanel(dc, rc, *control, owner->FontFor(d.font));
   }
 
   void PaintImage(HDC dc, const RECT& rc, const Control::Design& d) {
-    RECT area = rc;
-    if (d.border == forms::BorderStyle::Single) {
-      RECT edge = rc;
-      DrawEdge(dc, &edge, EDGE_SUNKEN, BF_RECT);
-      InflateRect(&area, -2, -2);
-    }
     HBITMAP bitmap = BitmapOf(control->GetPicture());
-    if (!bitmap) {
-      Fill(dc, area, ContainerColor());
+    if (!d.stretch || !bitmap || d.border != forms::BorderStyle::None) {
+      win32::PaintImage(dc, rc, *control, ContainerColor());
       return;
     }
-    const int w = area.right - area.left, h = area.bottom - area.top;
-    const int pw = control->GetPicture()->width, ph = control->GetPicture()->height;
-    HDC src = CreateCompatibleDC(dc);
-    if (d.stretch) {
-      if (!scaled || scaled_size.cx != w || scaled_size.cy != h) {
-        if (scaled) DeleteObject(scaled);
-        scaled = CreateCompatibleBitmap(dc, w, h);
-        scaled_size = {w, h};
-        HDC dst = CreateCompatibleDC(dc);
-        HGDIOBJ old_dst = SelectObject(dst, scaled);
-        HGDIOBJ old_src = SelectObject(src, bitmap);
-        // HALFTONE averages the source pixels: smooth scaling, never nearest-pixel.
-        SetStretchBltMode(dst, HALFTONE);
-        SetBrushOrgEx(dst, 0, 0, nullptr);
-        StretchBlt(dst, 0, 0, w, h, src, 0, 0, pw, ph, SRCCOPY);
-        SelectObject(src, old_src);
-        SelectObject(dst, old_dst);
-        DeleteDC(dst);
-      }
-      HGDIOBJ old = SelectObject(src, scaled);
-      BitBlt(dc, area.left, area.top, w, h, src, 0, 0, SRCCOPY);
-      SelectObject(src, old);
-    } else {
-      Fill(dc, area, ContainerColor());
-      HGDIOBJ old = SelectObject(src, bitmap);
-      BitBlt(dc, area.left, area.top, std::min(w, pw), std::min(h, ph), src, 0, 0, SRCCOPY);
-      SelectObject(src, old);
+    // A stretched photograph is scaled once per picture and size, not at every repaint.
+    const int w = rc.right - rc.left, h = rc.bottom - rc.top;
+    if (!scaled || scaled_size.cx != w || scaled_size.cy != h) {
+      if (scaled) DeleteObject(scaled);
+      scaled = CreateCompatibleBitmap(dc, w, h);
+      scaled_size = {w, h};
+      HDC dst = CreateCompatibleDC(dc);
+      HGDIOBJ old = SelectObject(dst, scaled);
+      StretchPicture(dst, RECT{0, 0, w, h}, bitmap);
+      SelectObject(dst, old);
+      DeleteDC(dst);
     }
+    HDC src = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(src, scaled);
+    BitBlt(dc, rc.left, rc.top, w, h, src, 0, 0, SRCCOPY);
+    SelectObject(src, old);
     DeleteDC(src);
   }
 

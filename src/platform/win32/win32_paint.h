@@ -1,0 +1,27 @@
+// GDI drawing of the form model's controls, shared by the native views and the preview.
+#pragma once
+
+#include <windows.h>
+
+#include "forms/form.h"
+
+namespace quildor::win32 {
+
+COLORREF ToColorRef(const forms::Color& c);
+void Fill(HDC dc, const RECT& r, COLORREF color);
+SIZE BitmapSize(HBITMAP bitmap);
+
+// Draws `bitmap` scaled smoothly (never nearest-pixel) to fill `area`.
+void StretchPicture(HDC dc, const RECT& area, HBITMAP bitmap);
+
+// A control's caption in its font and colour, within `rc`.
+void DrawCaption(HDC dc, RECT rc, const forms::Control& c, HFONT font, UINT format);
+
+// A 3-D panel: background, bevels and centred caption.
+void PaintPanel(HDC dc, const RECT& rc, const forms::Control& c, HFONT font);
+
+// An image control: its border, and its picture stretched or at its own size; `container` is
+// the colour behind it.
+void PaintImage(HDC dc, const RECT& rc, const forms::Control& c, COLORREF container);
+
+}  // namespace quildor::win32

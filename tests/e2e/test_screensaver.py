@@ -1,0 +1,99 @@
+"""What a real screen saver gets right. Windows: the preview inside the Screen Saver Settings
+page's little monitor ("/p HANDLE"), and a start by the file's short 8.3 name. Linux: the slide
+show inside a window that a screen-saver daemon hands over."""
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+
+from harness import EXE, KIND, Session, WINDOW_TIMEOUT, wait_for, wine_env
+
+
+@unittest.skipUnless(KIND == "wine", "the preview and short names are Windows' own")
+class WindowsScreenSaver(unittest.TestCase):
+    def test_preview_draws_inside_the_given_window_and_ends_with_it(self):
+        with Session(1024, 768) as s:
+            host = subprocess.run(["wine", os.environ["QUILDOR_PREVIEW_HOST"], EXE],
+                                  env=wine_env(s.display), capture_output=True, text=True,
+                                  timeout=120)
+            self.assertEqual(host.returncode, 0, host.stdout + host.stderr)
+
+    def test_invalid_preview_windows_end_at_once(self):
+        with Session(800, 600) as s:
+            for handle in ("0", "99999"):
+                program = s.start(["/p", handle])
+                started = time.monotonic()
+                self.assertEqual(program.wait_exit(), 1, handle)
+                self.assertLess(time.monotonic() - started, WINDOW_TIMEOUT)
+                self.assertEqual(s.display.full_screen_windows(), [])
+
+    def test_a_start_by_the_short_name_works_like_one_by_the_long_name(self):
+        with tempfile.TemporaryDirectory() as tmp, Session(1024, 768) as s:
+            long_path = os.path.join(tmp, "Quildor Anthology Screen Saver.scr")
+            shutil.copy(EXE, long_path)
+            windows_path = "Z:" + long_path.replace("/", "\\")
+            short = subprocess.run(["winepath", "-s", windows_path], env=wine_env(s.display),
+                                   capture_output=True, text=True,
+                                   timeout=60).stdout.strip().splitlines()[-1]
+            self.assertRegex(short, r"(?i)~\w+\.scr$")
+            program = s.start(["/s"], exe=short)
+            window = s.wait_for_slide_show(program)
+            s.display.screenshot("short-name")
+            s.display.xdotool("key", "space")
+            self.assertEqual(program.wait_exit(), 0)
+            self.assertTrue(window)
+
+
+@unittest.skipUnless(KIND == "linux", "screen-saver daemons hand over X windows")
+class DaemonWindow(unittest.TestCase):
+    def run_inside(self, how):
+        with Session(1024, 768) as s:
+            host = subprocess.Popen([os.environ["QUILDOR_HOST_WINDOW"]], env=dict(
+                os.environ, DISPLAY=s.display.name), stdout=subprocess.PIPE, text=True)
+            try:
+                window_id = host.stdout.readline().strip()
+                wait_for(lambda: s.display.visible_windows(), WINDOW_TIMEOUT, "the host window")
+                before = s.display.visible_windows()
+                if how == "env":
+                    program = s.start(["-root"], settings={"Interval": "60"},
+                                      env={"XSCREENSAVER_WINDOW": window_id})
+                else:
+                    program = s.start(["-window-id", window_id], settings={"Interval": "60"})
+
+                def inside():
+                    shot = s.display.screenshot()
+                    green = shot.count(50, 50, 690, 530, lambda p: p[1] > 150 and p[0] < 60, 8)
+                    photo = shot.count(50 + 10, 50 + 10, 50 + 630, 50 + 470,
+                                       lambda p: max(p) > 60 and not p[1] > 150 > p[0], 8)
+                    return green == 0 and photo > 1000
+                wait_for(inside, WINDOW_TIMEOUT, "the slide show inside the host window")
+                shot = s.display.screenshot("daemon-window-" + how)
+                self.assertEqual(s.display.visible_windows(), before, "no window of its own")
+                self.assertEqual(s.display.full_screen_windows(), [])
+                # Laid out for a 640 x 480 screen: the frame's top bevel at the top edge.
+                self.assertTrue(all(110 <= c <= 145 for c in shot.pixel(50 + 100, 50)))
+                self.assertTrue(max(shot.pixel(20, 20)) < 20, "nothing outside the host")
+                self.assertTrue(program.running())
+            finally:
+                host.kill()
+                host.wait()
+                host.stdout.close()
+
+    def test_xscreensaver_window_variable(self):
+        self.run_inside("env")
+
+    def test_window_id_switch(self):
+        self.run_inside("switch")
+
+    def test_preview_switch_runs_the_slide_show(self):
+        with Session(800, 600) as s:
+            program = s.start(["/p", "1234"])
+            s.wait_for_slide_show(program)
+            s.display.xdotool("key", "space")
+            self.assertEqual(program.wait_exit(), 0)
+
+
+if __name__ == "__main__":
+    unittest.main()
