@@ -1,5 +1,6 @@
 // The Linux file enumeration and picture loader on a real folder.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -118,6 +119,27 @@ TEST_F(Loader, DecodesLargePicturesNoLargerThanNeeded) {
   const forms::Picture p = platform.LoadPicture(Data("baseline.jpg"), 32, 24);
   EXPECT_EQ(p->width, 64) << "the picture's own size is kept";
   EXPECT_EQ(qt::ImageOf(p)->size(), QSize(32, 24));
+}
+
+TEST_F(Loader, RefusesHostileFilesWithoutLargeAllocations) {
+  // A 1 GB sparse file named like a photograph: nothing but zeros.
+  char tmpl[] = "/tmp/quildor-hostile-XXXXXX";
+  const std::string dir = ::mkdtemp(tmpl);
+  const std::string sparse = dir + "/SPARSE.JPG";
+  {
+    std::ofstream f(sparse, std::ios::binary);
+    f.seekp((1LL << 30) - 1);
+    f.put('\0');
+  }
+  for (const std::string& path : {Data("bomb.jpg"), Data("bomb.png"), Data("bomb.gif"),
+                                  Data("truncated.jpg"), Data("truncated.png"),
+                                  Data("empty.jpg"), sparse}) {
+    EXPECT_THROW(platform.LoadPicture(path, 777, 473), PlatformError) << path;
+  }
+  fs::remove_all(dir);
+  struct rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  EXPECT_LT(usage.ru_maxrss / 1024, 150) << "peak resident memory in MB";
 }
 
 TEST_F(Loader, RefusesWhatIsNotAPicture) {

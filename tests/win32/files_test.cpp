@@ -2,6 +2,7 @@
 // folder.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <psapi.h>
 
 #include <set>
 #include <string>
@@ -144,6 +145,33 @@ TEST(Win32Loader, DecodesLargePicturesNoLargerThanNeeded) {
   GetObjectW(win32::BitmapOf(p), sizeof info, &info);
   EXPECT_EQ(info.bmWidth, 32);
   EXPECT_EQ(info.bmHeight, 24);
+}
+
+TEST(Win32Loader, RefusesHostileFilesWithoutLargeAllocations) {
+  win32::Win32Platform platform(GetModuleHandleW(nullptr), "");
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  // A 1 GB file named like a photograph, nothing but zeros (sparse where the disc allows).
+  const std::wstring sparse = std::wstring(temp) + L"quildor-sparse.jpg";
+  HANDLE h = CreateFileW(sparse.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  LARGE_INTEGER size;
+  size.QuadPart = 1LL << 30;
+  SetFilePointerEx(h, size, nullptr, FILE_BEGIN);
+  SetEndOfFile(h);
+  CloseHandle(h);
+  const std::string data = QUILDOR_TEST_DATA;
+  for (const std::string& path : {data + "\\bomb.jpg", data + "\\bomb.png", data + "\\bomb.gif",
+                                  data + "\\truncated.jpg", data + "\\truncated.png",
+                                  data + "\\empty.jpg", Narrow(sparse)}) {
+    EXPECT_THROW(platform.LoadPicture(path, 777, 473), PlatformError) << path;
+  }
+  DeleteFileW(sparse.c_str());
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof counters;
+  ASSERT_TRUE(GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters));
+  EXPECT_LT(counters.PeakWorkingSetSize / (1024 * 1024), 150u) << "peak working set in MB";
 }
 
 TEST(Win32Loader, RefusesWhatIsNotAPicture) {

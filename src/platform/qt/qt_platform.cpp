@@ -24,6 +24,7 @@
 #include <cstring>
 
 #include "forms/event_log.h"
+#include "forms/picture_header.h"
 #include "platform/qt/ini_file.h"
 #include "platform/qt/qt_views.h"
 
@@ -190,6 +191,26 @@ void QtPlatform::WriteSetting(const std::string& app, const std::string& section
   ini::WriteFileAtomically(path, ini::Update(text.value_or(""), section, key, value));
 }
 
+namespace {
+
+// Qt's JPEG decoder reports a file that ends too early only as a warning, then shows the part it
+// read over grey. A cut-off photograph is a file the loader cannot read: the decoder's messages
+// are watched while it runs.
+bool g_truncated = false;
+QtMessageHandler g_previous_handler = nullptr;
+
+void WatchDecoderMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  const bool decoder = context.category && std::strncmp(context.category, "qt.gui.imageio", 14) == 0;
+  if (decoder && text.contains("premature end", Qt::CaseInsensitive)) {
+    g_truncated = true;
+    return;
+  }
+  if (decoder) return;   // the decoders' other chatter is not the user's business
+  if (g_previous_handler) g_previous_handler(type, context, text);
+}
+
+}  // namespace
+
 forms::Picture QtPlatform::LoadPicture(const std::string& path, int width, int height) {
   // Only a regular file is opened for reading (a FIFO or a device could block the program, a
   // folder is no picture); the check and the read use the same open file.
@@ -211,11 +232,24 @@ forms::Picture QtPlatform::LoadPicture(const std::string& path, int width, int h
   if (!size.isValid() || size.isEmpty()) {
     throw PlatformError(path + " is not a picture: " + reader.errorString().toStdString());
   }
+  const forms::DeclaredSize declared{reader.format() == "jpeg"
+                                         ? forms::DeclaredSize::Format::Jpeg
+                                         : forms::DeclaredSize::Format::Png,
+                                     static_cast<std::uint64_t>(size.width()),
+                                     static_cast<std::uint64_t>(size.height())};
+  if (!forms::AcceptableSize(declared)) {
+    throw PlatformError(path + " is too large a picture (" + std::to_string(size.width()) + " x " +
+                        std::to_string(size.height()) + ")");
+  }
   // Decode no larger than the control it fills (a JPEG decoder then skips most of the work).
   if (width > 0 && height > 0 && (size.width() > width || size.height() > height)) {
     reader.setScaledSize(QSize(std::min(size.width(), width), std::min(size.height(), height)));
   }
+  g_truncated = false;
+  g_previous_handler = qInstallMessageHandler(WatchDecoderMessages);
   QImage decoded = reader.read();
+  qInstallMessageHandler(g_previous_handler);
+  if (g_truncated) throw PlatformError(path + " is cut short");
   if (decoded.isNull()) {
     throw PlatformError("Cannot load " + path + ": " + reader.errorString().toStdString());
   }

@@ -3,9 +3,12 @@
 #include <wincodec.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <vector>
 #include <cstring>
 #include <memory>
 
+#include "forms/picture_header.h"
 #include "platform/platform.h"
 
 namespace quildor::win32 {
@@ -60,6 +63,13 @@ forms::Picture Decode(IWICStream* stream, const std::string& name, int max_width
   UINT own_width = 0, own_height = 0;
   hr = frame->GetSize(&own_width, &own_height);
   if (FAILED(hr) || own_width == 0 || own_height == 0) Fail(name, "size", hr);
+  GUID format{};
+  decoder->GetContainerFormat(&format);
+  const forms::DeclaredSize declared{IsEqualGUID(format, GUID_ContainerFormatJpeg)
+                                         ? forms::DeclaredSize::Format::Jpeg
+                                         : forms::DeclaredSize::Format::Png,
+                                     own_width, own_height};
+  if (!forms::AcceptableSize(declared)) Fail(name, "too large a picture", E_FAIL);
 
   IWICBitmapSource* source = frame.get();
   ComPtr<IWICBitmapScaler> scaler;
@@ -122,6 +132,21 @@ forms::Picture LoadPictureFile(const std::wstring& path, const std::string& name
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) Fail(name, "no such file", HRESULT_FROM_WIN32(GetLastError()));
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) Fail(name, "a folder", E_INVALIDARG);
+
+  // The size the header declares is checked before any decoder sees the file: some decoders
+  // allocate (or overrun) a buffer of that size before they notice anything wrong.
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) Fail(name, "open", HRESULT_FROM_WIN32(GetLastError()));
+  std::vector<std::uint8_t> head(1 << 20);
+  DWORD got = 0;
+  const bool read = GetFileType(file) == FILE_TYPE_DISK &&
+                    ReadFile(file, head.data(), static_cast<DWORD>(head.size()), &got, nullptr);
+  CloseHandle(file);
+  if (!read) Fail(name, "not a file", E_INVALIDARG);
+  if (const auto declared = forms::ReadDeclaredSize(head.data(), got)) {
+    if (!forms::AcceptableSize(*declared)) Fail(name, "too large a picture", E_FAIL);
+  }
   ComPtr<IWICStream> stream;
   HRESULT hr = Factory()->CreateStream(&stream);
   if (SUCCEEDED(hr)) hr = stream->InitializeFromFilename(path.c_str(), GENERIC_READ);

@@ -1,0 +1,28 @@
+// The pixel size a picture file declares in its header, read without decoding anything: so that a
+// file claiming an absurd size is refused before a decoder allocates (or, in some decoders,
+// overruns) a buffer for it. JPEG (the first frame header, found by walking the segments), PNG,
+// GIF (the logical screen) and BMP are recognised.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+namespace quildor::forms {
+
+struct DeclaredSize {
+  enum class Format { Jpeg, Png, Gif, Bmp } format;
+  std::uint64_t width = 0;
+  std::uint64_t height = 0;
+};
+
+// `data` is the start of the file (`size` bytes of it; 1 MiB is plenty in practice). Nothing
+// when the format is not recognised or the size is not within the bytes given.
+std::optional<DeclaredSize> ReadDeclaredSize(const std::uint8_t* data, std::size_t size);
+
+// Whether a picture of that declared size may be decoded: a JPEG is decoded scaled down (to an
+// eighth at most) and may declare up to 400 million pixels; any other format is decoded at full
+// size, four bytes a pixel, and may declare up to 40 million.
+bool AcceptableSize(const DeclaredSize& s);
+
+}  // namespace quildor::forms
