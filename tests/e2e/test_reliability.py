@@ -1,0 +1,86 @@
+"""Reliability as a user meets it: twenty starts at the same instant give one slide show, and a
+folder of hostile files costs each file its tick and the message, nothing more."""
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+
+from harness import KIND, Session, WINDOW_TIMEOUT, wait_for
+
+DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data")
+BOX_TITLE = "The Quildor Anthology Screen Saver"
+
+
+def folder_setting(folder):
+    if KIND == "wine":
+        return "Z:" + folder.replace("/", "\\") + "\\"
+    return folder + "/"
+
+
+class Reliability(unittest.TestCase):
+    def test_twenty_starts_at_the_same_instant_give_one_slide_show(self):
+        with Session(800, 600) as s:
+            programs = [s.start(["/s"], settings={"Interval": "60"} if i == 0 else None)
+                        for i in range(20)]
+            window = wait_for(s.display.full_screen_windows, 3 * WINDOW_TIMEOUT,
+                              "a slide show")[0]
+
+            def ended():
+                return sum(1 for p in programs if not p.running()) >= 19
+            wait_for(ended, 3 * WINDOW_TIMEOUT, "nineteen starts to end")
+            running = [p for p in programs if p.running()]
+            self.assertEqual(len(running), 1)
+            self.assertTrue(all(p.proc.returncode == 0 for p in programs if p not in running))
+            self.assertEqual(s.display.full_screen_windows(), [window])
+            s.display.xdotool("key", "space")
+            self.assertEqual(running[0].wait_exit(), 0)
+
+    def test_hostile_files_cost_their_tick_and_the_show_goes_on(self):
+        with tempfile.TemporaryDirectory() as tmp, Session(1024, 768) as s:
+            folder = os.path.join(tmp, "QUILDORS")
+            os.mkdir(folder)
+            for name in ("bomb.jpg", "bomb.png", "bomb.gif", "truncated.jpg", "truncated.png",
+                         "empty.jpg", "text.jpg"):
+                shutil.copy(os.path.join(DATA, name), os.path.join(folder, "X" + name.upper()))
+            with open(os.path.join(folder, "SPARSE.JPG"), "wb") as f:
+                f.truncate(1 << 30)
+            os.symlink(tmp, os.path.join(folder, "LINKDIR.JPG"))
+            os.symlink("LOOP.JPG", os.path.join(folder, "LOOP.JPG"))
+            if KIND == "linux":
+                os.mkfifo(os.path.join(folder, "PIPE.JPG"))
+            subprocess.run(["convert", "-size", "320x200", "xc:rgb(30,200,40)",
+                            os.path.join(folder, "55GOOD é.JPG")], check=True)
+            program = s.start(["/s"], settings={"Interval": "1",
+                                                "QuildorsDir": folder_setting(folder)})
+            s.wait_for_slide_show(program)
+
+            def boxes():
+                return s.display.run("xdotool", "search", "--onlyvisible", "--name",
+                                     "^%s$" % BOX_TITLE, check=False).stdout.split()
+
+            def good_photo_shown():
+                p = s.display.screenshot().pixel(500, 300)
+                return abs(p[0] - 30) < 40 and abs(p[1] - 200) < 40 and abs(p[2] - 40) < 40
+            # Every bad file brings the box once; closing it lets the show go on, until the
+            # good photograph comes round after a bad one.
+            seen_boxes = 0
+            deadline = time.monotonic() + 120
+            while not (seen_boxes > 0 and good_photo_shown()):
+                self.assertLess(time.monotonic(), deadline, "the good photograph never came")
+                self.assertTrue(program.running())
+                found = boxes()
+                if found:
+                    self.assertEqual(len(found), 1)
+                    seen_boxes += 1
+                    s.display.xdotool("windowfocus", "--sync", found[0], check=False)
+                    s.display.xdotool("key", "Return")
+                    wait_for(lambda: found[0] not in boxes(), WINDOW_TIMEOUT, "the box to close")
+                time.sleep(0.1)
+            s.display.screenshot("hostile-folder")
+            self.assertTrue(program.running())
+
+
+if __name__ == "__main__":
+    unittest.main()
