@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds the Linux program and both Windows builds, and runs every test of each: unit tests, the
 # Qt backend under Xvfb, the Win32 backend and both Windows builds under Wine, and the end-to-end
-# tests. Each build's tests run through CTest; the last line sums them all up.
+# tests; then the unit and backend tests again under AddressSanitizer and UndefinedBehavior-
+# Sanitizer, with a minute of fuzzing of the picture loader. Each build's tests run through CTest;
+# the last line sums them all up.
 set -uo pipefail
 cd "$(dirname "$0")/.."
-presets=(linux windows-x64 windows-x86)
+presets=(linux linux-sanitize windows-x64 windows-x86)
 passed=0
 failed=0
 status=0
