@@ -1,8 +1,11 @@
 """The settings dialog driven as a person would, with the mouse: the spin button steps the delay,
 "Set" stores it, "Help" explains, "Exit" ends the run; the controls stand as designed."""
+import os
+import signal
+import subprocess
 import unittest
 
-from harness import Session, WINDOW_TIMEOUT, stored_setting, wait_for
+from harness import KIND, Session, WINDOW_TIMEOUT, stored_setting, wait_for
 
 # The client area's top-left corner on the screen, and the centres of the controls in it.
 ORIGIN = (166, 177)
@@ -54,6 +57,16 @@ class Dialog(unittest.TestCase):
         self.click(EXIT)
         self.assertEqual(self.program.wait_exit(), 0)
         self.assertEqual(stored_setting(self.program, "Interval"), "1", "Exit saves nothing")
+
+    def test_a_close_from_outside_ends_the_run_without_saving(self):
+        self.click(SPIN_DOWN)
+        if KIND == "wine":
+            subprocess.run(["wine", os.environ["QUILDOR_SEND_CLOSE"]], env=self.program.env,
+                           check=True, timeout=60)
+        else:
+            self.program.proc.send_signal(signal.SIGTERM)
+        self.assertEqual(self.program.wait_exit(), 0)
+        self.assertIsNone(stored_setting(self.program, "Interval"))
 
     def test_help_shows_its_box(self):
         self.click(HELP)

@@ -60,6 +60,7 @@ forms::Picture FakePlatform::LoadPicture(const std::string& path, int width, int
   p->width = 640;
   p->height = 480;
   p->source = path;
+  loaded_pictures.push_back(p);
   return p;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <tuple>
@@ -48,6 +49,7 @@ class FakePlatform : public Platform {
   int settings_writes = 0;
   std::vector<std::string> loaded;            // the path of every successful load
   std::vector<std::pair<int, int>> load_sizes;
+  std::vector<std::weak_ptr<const forms::PictureData>> loaded_pictures;
   int dir_starts = 0;
   bool prev_instance_asked = false;
   std::vector<std::uint64_t> previews;   // the parent handle of every ShowPreview call

@@ -141,6 +141,23 @@ TEST_F(Step, NoStoredFolderShowsTheMessageAtEveryTick) {
   EXPECT_EQ(platform.message_boxes[0].title, "The Quildor Anthology Screen Saver");
 }
 
+TEST_F(Step, TenThousandTicksKeepNothingButThePhotographShown) {
+  Folder("E:\\QUILDORS\\", {"55A.JPG", "MA1.JPG", "NOTE.TXT", "SP2.JPG"}, {"NOTE.TXT"});
+  Start("E:\\QUILDORS\\");
+  int boxes = 0;
+  for (int i = 0; i < 10000; ++i) {
+    if (Tick() == "box") ++boxes;
+    ASSERT_GE(form().FirstPhotoTicks, 0);
+    ASSERT_LE(form().FirstPhotoTicks, 3);
+  }
+  // A pass is six ticks: 55A three times, MA1, NOTE (the box), SP2.
+  EXPECT_EQ(boxes, 10000 / 6);
+  std::size_t alive = 0;
+  for (const auto& w : platform.loaded_pictures) alive += w.expired() ? 0 : 1;
+  EXPECT_EQ(alive, 1u) << "only the photograph on the screen is kept";
+  EXPECT_EQ(form().Image1.GetPicture()->source.substr(12), platform.loaded.back().substr(12));
+}
+
 struct CaptionCase {
   const char* dir;
   const char* name;
