@@ -1,8 +1,8 @@
 # The two commands of this project. Both install what is missing first (Debian packages).
 #   make run    builds the Linux program and shows the slide show on the sample photographs
 #   make test   builds all three programs and runs every test
-#   make bench  (later) benchmarks
-.PHONY: all deps run test clean
+#   make bench  measures the slide show's speed and size (a release build); see README
+.PHONY: all deps run test bench clean
 
 all: test
 
@@ -14,6 +14,9 @@ run: deps
 
 test: deps
 	@tools/test.sh
+
+bench: deps
+	@tools/bench.sh
 
 clean:
 	rm -rf build

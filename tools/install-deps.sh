@@ -10,7 +10,7 @@ packages=(
   wine wine64 wine32:i386
   xvfb xdotool x11-utils imagemagick libjpeg-turbo-progs
   fonts-liberation fonts-dejavu-core
-  libgtest-dev googletest libbenchmark-dev
+  libgtest-dev googletest libbenchmark-dev libturbojpeg0-dev
   python3
 )
 

@@ -44,6 +44,8 @@ void EventLog::Event(const Form& form, forms::Event e, const Control* source) {
         EventName(e));
 }
 
+void EventLog::Note(const std::string& line) { Write(line); }
+
 void EventLog::Cursor(std::int32_t counter) {
   if (!g_log) return;
   Write("ShowCursor " + std::to_string(counter));

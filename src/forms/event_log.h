@@ -21,6 +21,8 @@ class EventLog {
   static void Event(const Form& form, forms::Event e, const Control* source);
   // "ShowCursor 1"
   static void Cursor(std::int32_t counter);
+  // Any other line, such as "Painted Form1" (a window's first frame on the screen).
+  static void Note(const std::string& line);
 };
 
 const char* EventName(forms::Event e);

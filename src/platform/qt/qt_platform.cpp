@@ -26,6 +26,7 @@
 #include "forms/event_log.h"
 #include "forms/picture_header.h"
 #include "platform/qt/ini_file.h"
+#include "platform/qt/jpeg_decode.h"
 #include "platform/qt/qt_views.h"
 
 // The pictures are compiled into the static backend library; a static library's resources must
@@ -209,6 +210,9 @@ void WatchDecoderMessages(QtMsgType type, const QMessageLogContext& context, con
   if (g_previous_handler) g_previous_handler(type, context, text);
 }
 
+// A JPEG file read whole into memory for decoding; a larger one (no photograph is) is refused.
+constexpr qint64 kMaxJpegFileBytes = 256LL << 20;
+
 }  // namespace
 
 forms::Picture QtPlatform::LoadPicture(const std::string& path, int width, int height) {
@@ -241,10 +245,23 @@ forms::Picture QtPlatform::LoadPicture(const std::string& path, int width, int h
     throw PlatformError(path + " is too large a picture (" + std::to_string(size.width()) + " x " +
                         std::to_string(size.height()) + ")");
   }
-  // Decode no larger than the control it fills (a JPEG decoder then skips most of the work).
-  if (width > 0 && height > 0 && (size.width() > width || size.height() > height)) {
-    reader.setScaledSize(QSize(std::min(size.width(), width), std::min(size.height(), height)));
+  auto p = std::make_shared<forms::PictureData>();
+  p->width = size.width();
+  p->height = size.height();
+  p->source = path;
+
+  // A JPEG is decoded at the decoder's own smallest scale that covers the control it fills.
+  if (reader.format() == "jpeg" && st.st_size <= kMaxJpegFileBytes && file.seek(0)) {
+    const QByteArray bytes = file.readAll();
+    if (bytes.size() != st.st_size) throw PlatformError("Cannot read " + path);
+    if (auto image = DecodeJpeg(bytes, QSize(width, height), path)) {
+      p->native = std::make_shared<QImage>(std::move(*image));
+      return p;
+    }
+    file.seek(0);
+    reader.setDevice(&file);
   }
+
   g_truncated = false;
   g_previous_handler = qInstallMessageHandler(WatchDecoderMessages);
   QImage decoded = reader.read();
@@ -253,12 +270,13 @@ forms::Picture QtPlatform::LoadPicture(const std::string& path, int width, int h
   if (decoded.isNull()) {
     throw PlatformError("Cannot load " + path + ": " + reader.errorString().toStdString());
   }
-  auto image = std::make_shared<QImage>(decoded.convertToFormat(QImage::Format_RGB32));
-  auto p = std::make_shared<forms::PictureData>();
-  p->width = size.width();
-  p->height = size.height();
-  p->source = path;
-  p->native = image;
+  // Other formats are decoded at full size: scaled down smoothly, once, to the control's size.
+  decoded = decoded.convertToFormat(QImage::Format_RGB32);
+  if (width > 0 && height > 0 && (decoded.width() > width || decoded.height() > height)) {
+    decoded = decoded.scaled(std::min(decoded.width(), width), std::min(decoded.height(), height),
+                             Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  }
+  p->native = std::make_shared<QImage>(std::move(decoded));
   return p;
 }
 

@@ -12,6 +12,7 @@
 
 #include <cmath>
 
+#include "forms/event_log.h"
 #include "platform/qt/qt_platform.h"
 
 namespace quildor::qt {
@@ -446,6 +447,14 @@ void FormWidget::mousePressEvent(QMouseEvent* e) {
 void FormWidget::mouseMoveEvent(QMouseEvent* e) {
   e->accept();
   platform_.Deliver(form_, Event::MouseMove, nullptr);
+}
+
+void FormWidget::paintEvent(QPaintEvent* e) {
+  QWidget::paintEvent(e);
+  if (!painted_) {
+    painted_ = true;
+    forms::EventLog::Note("Painted " + form_.design().name);
+  }
 }
 
 void FormWidget::closeEvent(QCloseEvent* e) {

@@ -50,6 +50,7 @@ class FormWidget : public QWidget, public forms::FormView {
   void mousePressEvent(QMouseEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
+  void paintEvent(QPaintEvent* e) override;
 
  private:
   class TimerView;
@@ -63,6 +64,7 @@ class FormWidget : public QWidget, public forms::FormView {
   std::map<const forms::Control*, QWidget*> widgets_;
   std::vector<std::unique_ptr<TimerView>> timers_;
   std::vector<forms::ControlView*> views_;
+  bool painted_ = false;
 };
 
 }  // namespace quildor::qt

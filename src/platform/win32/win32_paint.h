@@ -11,6 +11,10 @@ COLORREF ToColorRef(const forms::Color& c);
 void Fill(HDC dc, const RECT& r, COLORREF color);
 SIZE BitmapSize(HBITMAP bitmap);
 
+// A GDI font for a designed font, at 96 pixels per inch (the resolution 15 twips per pixel
+// stands for: 8.25 points is 11 pixels). The caller deletes it.
+HFONT CreateDesignFont(const forms::Font& f);
+
 // Draws `bitmap` scaled smoothly (never nearest-pixel) to fill `area`.
 void StretchPicture(HDC dc, const RECT& area, HBITMAP bitmap);
 

@@ -61,11 +61,7 @@ void PreviewWindow::Render() {
     }
     const RECT r{x, y, x + forms::TwipsToPixels(c.Width()), y + forms::TwipsToPixels(c.Height())};
     if (c.Kind() == forms::ControlKind::Panel3D) {
-      const auto& f = c.design().font;
-      HFONT font = CreateFontW(-static_cast<int>(std::lround(f.points * 96.0 / 72.0)), 0, 0, 0,
-                               f.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                               DEFAULT_PITCH | FF_SWISS, Widen(f.name).c_str());
+      HFONT font = CreateDesignFont(c.design().font);
       PaintPanel(dc, r, c, font);
       DeleteObject(font);
     } else if (c.Kind() == forms::ControlKind::Image) {

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/win32/win32_paint.h"
@@ -87,6 +88,13 @@ void DrawArrow(HDC dc, const RECT& r, bool left, COLORREF color) {
 }
 
 }  // namespace
+
+HFONT CreateDesignFont(const forms::Font& f) {
+  const int pixels = static_cast<int>(std::lround(f.points * 96.0 / 72.0));
+  return CreateFontW(-pixels, 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                     DEFAULT_PITCH | FF_SWISS, Widen(f.name).c_str());
+}
 
 SIZE BitmapSize(HBITMAP bitmap) {
   BITMAP info{};
@@ -471,11 +479,7 @@ HFONT FormWindow::FontFor(const forms::Font& f) {
   for (auto& [font, handle] : fonts_) {
     if (font == f) return handle;
   }
-  // Point sizes at 96 pixels per inch, the resolution 15 twips per pixel stands for.
-  const int pixels = static_cast<int>(std::lround(f.points * 96.0 / 72.0));
-  HFONT handle = CreateFontW(-pixels, 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, Widen(f.name).c_str());
+  HFONT handle = CreateDesignFont(f);
   fonts_.emplace_back(f, handle);
   return handle;
 }

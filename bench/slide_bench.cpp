@@ -1,0 +1,371 @@
+// The slide show's speed and size, measured: the cost of one slide-show step through the real
+// Linux loader and view, against two references (libjpeg-turbo's own scaled decode, the floor,
+// and a full-size decode followed by a smooth scale, the naive path); the cost of a start in
+// folders of 10 to 100,000 files; and, from the real program, its peak memory on 6000 x 4000
+// photographs, its CPU use between ticks and the time from start to the first frame.
+//
+// Usage: slide_bench QUILDOR_EXE OUT_DIR   (run under a display; `make bench` does it all)
+// Prints a table and writes OUT_DIR/results.json.
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <turbojpeg.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QPainter>
+#include <QRandomGenerator>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "forms/form.h"
+#include "module/module1.h"
+#include "platform/qt/dir_enum.h"
+#include "platform/qt/qt_platform.h"
+#include "platform/qt/qt_views.h"
+#include "slideshow/form1.h"
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+struct Result {
+  std::string name;
+  double median_ms = -1, floor_ms = -1, naive_ms = -1, peak_mb = -1;
+};
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? -1 : v[v.size() / 2];
+}
+
+double TimeMs(const std::function<void()>& f) {
+  const auto start = Clock::now();
+  f();
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+double MedianMs(int runs, const std::function<void()>& f) {
+  f();   // warm the caches once
+  std::vector<double> times;
+  for (int i = 0; i < runs; ++i) times.push_back(TimeMs(f));
+  return Median(times);
+}
+
+// A photograph-like picture: a sky, hills, many soft shapes and sensor noise, so that the JPEG
+// coder has real detail to code (flat colours would make decoding unrealistically cheap).
+QImage MakePhoto(int width, int height, quint32 seed) {
+  QImage image(width, height, QImage::Format_RGB32);
+  QPainter p(&image);
+  QLinearGradient sky(0, 0, 0, height);
+  sky.setColorAt(0, QColor(90, 140, 210));
+  sky.setColorAt(1, QColor(230, 230, 220));
+  p.fillRect(image.rect(), sky);
+  QRandomGenerator rng(seed);
+  p.setRenderHint(QPainter::Antialiasing);
+  for (int i = 0; i < 400; ++i) {
+    const int w = rng.bounded(width / 40 + 1, width / 4 + 2), h = rng.bounded(height / 40 + 1, height / 4 + 2);
+    const int x = rng.bounded(-w / 2, width), y = rng.bounded(height / 4, height);
+    QRadialGradient g(x + w / 2.0, y + h / 2.0, std::max(w, h) / 2.0);
+    g.setColorAt(0, QColor(rng.bounded(256), rng.bounded(256), rng.bounded(256)));
+    g.setColorAt(1, QColor(rng.bounded(256), rng.bounded(256), rng.bounded(256)));
+    p.setBrush(g);
+    p.setPen(QPen(QColor(rng.bounded(80), rng.bounded(80), rng.bounded(80)), 1 + width / 1500));
+    if (i % 2) p.drawEllipse(x, y, w, h); else p.drawRect(x, y, w, h);
+  }
+  p.end();
+  for (int y = 0; y < height; ++y) {
+    auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+    for (int x = 0; x < width; ++x) {
+      const int n = static_cast<int>(rng.bounded(17)) - 8;
+      const QRgb c = line[x];
+      line[x] = qRgb(std::clamp(qRed(c) + n, 0, 255), std::clamp(qGreen(c) + n, 0, 255),
+                     std::clamp(qBlue(c) + n, 0, 255));
+    }
+  }
+  return image;
+}
+
+void Save(const QImage& image, const std::string& path, const char* format, bool progressive) {
+  QImageWriter writer(QString::fromStdString(path), format);
+  if (std::string(format) == "jpeg") {
+    writer.setQuality(90);
+    writer.setProgressiveScanWrite(progressive);
+  }
+  if (!writer.write(image)) {
+    std::fprintf(stderr, "cannot write %s\n", path.c_str());
+    std::exit(1);
+  }
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+// libjpeg-turbo's own decode at the smallest scale that still covers 777 x 473.
+double FloorMs(const std::string& path, int runs) {
+  const std::string jpeg = ReadFile(path);
+  tjhandle tj = tjInitDecompress();
+  int w = 0, h = 0, subsampling = 0, colourspace = 0;
+  tjDecompressHeader3(tj, reinterpret_cast<const unsigned char*>(jpeg.data()), jpeg.size(), &w,
+                      &h, &subsampling, &colourspace);
+  int count = 0;
+  tjscalingfactor* factors = tjGetScalingFactors(&count);
+  int best_w = w, best_h = h;
+  for (int i = 0; i < count; ++i) {
+    const int sw = TJSCALED(w, factors[i]), sh = TJSCALED(h, factors[i]);
+    if (sw >= 777 && sh >= 473 && sw * sh < best_w * best_h) {
+      best_w = sw;
+      best_h = sh;
+    }
+  }
+  std::vector<unsigned char> out(static_cast<std::size_t>(best_w) * best_h * 4);
+  const double ms = MedianMs(runs, [&] {
+    tjDecompress2(tj, reinterpret_cast<const unsigned char*>(jpeg.data()), jpeg.size(),
+                  out.data(), best_w, 0, best_h, TJPF_BGRX, TJFLAG_FASTDCT * 0);
+  });
+  tjDestroy(tj);
+  return ms;
+}
+
+double NaiveMs(const std::string& path, int runs) {
+  return MedianMs(runs, [&] {
+    QImage full = QImageReader(QString::fromStdString(path)).read();
+    QImage scaled = full.scaled(777, 473, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (scaled.isNull()) std::abort();
+  });
+}
+
+// One slide-show step through Module1, the Qt loader and the view: the tick, then Image1 drawn.
+double StepMs(const std::string& folder, int runs) {
+  const std::string config = folder + "/config";
+  fs::create_directories(config);
+  std::ofstream(config + "/SCRNSAVE: The Quildor Anthology.ini")
+      << "[Settings]\nInterval=0\nQuildorsDir=" << folder << "/QUILDORS/\n";
+  setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+  quildor::qt::QtPlatform platform("");
+  quildor::Module1 module(platform);
+  platform.SetDispatcher([&](quildor::forms::Form& f, quildor::forms::Event e,
+                             const quildor::forms::Control* c) { module.Dispatch(f, e, c); });
+  module.Start();
+  quildor::Form1& form = *module.form1();
+  QWidget* image = platform.WidgetOf(form)->findChild<QWidget*>("Image1");
+  QImage target(image->size(), QImage::Format_RGB32);
+  const double ms = MedianMs(runs, [&] {
+    module.Dispatch(form, quildor::forms::Event::Timer, &form.Timer1);
+    image->render(&target);
+  });
+  if (form.panYear.Caption() == "Kelmarion") {
+    std::fprintf(stderr, "the step showed no photograph in %s\n", folder.c_str());
+    std::exit(1);
+  }
+  platform.DestroyViews();
+  return ms;
+}
+
+double StartMs(const std::string& folder, int runs) {
+  quildor::qt::DirEnumeration e;
+  return MedianMs(runs, [&] {
+    if (e.Start(folder + "/*.*").empty()) std::abort();
+  });
+}
+
+long StatusKb(pid_t pid, const char* field) {
+  std::ifstream f("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(f, line)) {
+    if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + std::strlen(field));
+  }
+  return -1;
+}
+
+double CpuSeconds(pid_t pid) {
+  std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
+  std::string s((std::istreambuf_iterator<char>(f)), {});
+  std::istringstream in(s.substr(s.rfind(')') + 2));
+  std::string field;
+  long utime = 0, stime = 0;
+  for (int i = 3; i <= 15 && in >> field; ++i) {
+    if (i == 14) utime = std::atol(field.c_str());
+    if (i == 15) stime = std::atol(field.c_str());
+  }
+  return static_cast<double>(utime + stime) / sysconf(_SC_CLK_TCK);
+}
+
+// Starts the real program on `photos` with `interval` seconds; returns its pid.
+pid_t Launch(const std::string& exe, const std::string& home, const std::string& photos,
+             int interval, const std::string& event_log = "") {
+  fs::create_directories(home + "/config");
+  fs::create_directories(home + "/runtime");
+  fs::permissions(home + "/runtime", fs::perms::owner_all);
+  std::ofstream(home + "/config/SCRNSAVE: The Quildor Anthology.ini")
+      << "[Settings]\nInterval=" << interval << "\nQuildorsDir=" << photos << "/\n";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (home + "/runtime").c_str(), 1);
+    if (!event_log.empty()) setenv("QUILDOR_EVENT_LOG", event_log.c_str(), 1);
+    execl(exe.c_str(), exe.c_str(), "/s", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  return pid;
+}
+
+void Stop(pid_t pid) {
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: slide_bench QUILDOR_EXE OUT_DIR\n");
+    return 2;
+  }
+  const std::string exe = fs::absolute(argv[1]), out = fs::absolute(argv[2]);
+  int qt_argc = 1;
+  QApplication app(qt_argc, argv);
+  fs::create_directories(out);
+  std::vector<Result> results;
+
+  // Photographs of the three sizes, each kind in a folder of its own.
+  struct Photo { int w, h; const char* kind; };
+  const Photo photos[] = {{776, 496, "baseline"}, {776, 496, "progressive"}, {776, 496, "png"},
+                          {3000, 2000, "baseline"}, {3000, 2000, "progressive"}, {3000, 2000, "png"},
+                          {6000, 4000, "baseline"}, {6000, 4000, "progressive"}, {6000, 4000, "png"}};
+  for (const Photo& ph : photos) {
+    const std::string name = std::to_string(ph.w) + "x" + std::to_string(ph.h) + "-" + ph.kind;
+    const std::string folder = out + "/photos/" + name;
+    const bool png = std::string(ph.kind) == "png";
+    const std::string file = folder + "/QUILDORS/55" + name + (png ? ".PNG" : ".JPG");
+    if (!fs::exists(file)) {
+      fs::create_directories(folder + "/QUILDORS");
+      Save(MakePhoto(ph.w, ph.h, static_cast<quint32>(ph.w + ph.h)), file, png ? "png" : "jpeg",
+           std::string(ph.kind) == "progressive");
+    }
+    const int runs = ph.w > 1000 ? 21 : 61;
+    Result r;
+    r.name = "step " + name;
+    r.median_ms = StepMs(folder, runs);
+    if (!png) r.floor_ms = FloorMs(file, runs);
+    r.naive_ms = NaiveMs(file, runs);
+    results.push_back(r);
+    std::fprintf(stderr, "  %s done\n", r.name.c_str());
+  }
+
+  // Starts in folders of 10 to 100,000 files.
+  for (int n : {10, 10000, 100000}) {
+    const std::string folder = out + "/folders/" + std::to_string(n);
+    if (!fs::exists(folder + "/done")) {
+      fs::create_directories(folder);
+      for (int i = 0; i < n; ++i) std::ofstream(folder + "/F" + std::to_string(i) + ".JPG");
+      std::ofstream(folder + "/done");
+    }
+    Result r;
+    r.name = "start in " + std::to_string(n) + " files";
+    r.median_ms = StartMs(folder, 51);
+    results.push_back(r);
+  }
+
+  // The real program on 6000 x 4000 photographs: peak memory over a dozen steps. A progressive
+  // JPEG is measured apart: its decoder must hold every coefficient of the full-size picture.
+  for (const char* kind : {"baseline", "progressive"}) {
+    const std::string big = out + "/photos/big-" + kind;
+    fs::create_directories(big);
+    const std::string from = out + "/photos/6000x4000-" + kind + "/QUILDORS/556000x4000-" + kind + ".JPG";
+    for (const char* name : {"/55A.JPG", "/56B.JPG"}) {
+      if (!fs::exists(big + name)) fs::copy_file(from, big + name);
+    }
+    const pid_t pid = Launch(exe, out + "/run-memory", big, 1);
+    std::this_thread::sleep_for(std::chrono::seconds(8));
+    Result r;
+    r.name = std::string("slide show, 6000x4000 ") + kind;
+    r.peak_mb = StatusKb(pid, "VmHWM:") / 1024.0;
+    Stop(pid);
+    results.push_back(r);
+  }
+
+  // CPU between ticks: a minute's interval, five seconds watched after start-up.
+  double idle_cpu_ms = -1;
+  {
+    const pid_t pid = Launch(exe, out + "/run-idle", out + "/photos/776x496-baseline/QUILDORS", 60);
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const double before = CpuSeconds(pid);
+    std::this_thread::sleep_for(std::chrono::seconds(5));
+    idle_cpu_ms = (CpuSeconds(pid) - before) * 1000;
+    Stop(pid);
+    Result r;
+    r.name = "CPU ms in 5 s between ticks";
+    r.median_ms = idle_cpu_ms;
+    results.push_back(r);
+  }
+
+  // Start to first frame: from the start of the process to the window's first paint.
+  {
+    std::vector<double> times;
+    for (int i = 0; i < 7; ++i) {
+      const std::string log = out + "/first-frame.log";
+      fs::remove(log);
+      const auto start = Clock::now();
+      const pid_t pid = Launch(exe, out + "/run-first", out + "/photos/776x496-baseline/QUILDORS",
+                               60, log);
+      double ms = -1;
+      while (std::chrono::duration<double>(Clock::now() - start).count() < 10) {
+        if (ReadFile(log).find("Painted Form1") != std::string::npos) {
+          ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+          break;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+      }
+      Stop(pid);
+      times.push_back(ms);
+    }
+    Result r;
+    r.name = "start to first frame";
+    r.median_ms = Median(times);
+    results.push_back(r);
+  }
+
+  std::printf("%-34s %10s %10s %10s %8s %9s\n", "case", "median ms", "floor ms", "naive ms",
+              "/floor", "peak MB");
+  std::ostringstream json;
+  json << "[\n";
+  for (std::size_t i = 0; i < results.size(); ++i) {
+    const Result& r = results[i];
+    const double ratio = r.floor_ms > 0 ? r.median_ms / r.floor_ms : -1;
+    auto cell = [](double v) {
+      char b[32];
+      if (v < 0) return std::string("-");
+      std::snprintf(b, sizeof b, "%.2f", v);
+      return std::string(b);
+    };
+    std::printf("%-34s %10s %10s %10s %8s %9s\n", r.name.c_str(), cell(r.median_ms).c_str(),
+                cell(r.floor_ms).c_str(), cell(r.naive_ms).c_str(), cell(ratio).c_str(),
+                cell(r.peak_mb).c_str());
+    auto num = [](double v) { return v < 0 ? std::string("null") : std::to_string(v); };
+    json << "  {\"name\": \"" << r.name << "\", \"median_ms\": " << num(r.median_ms)
+         << ", \"floor_ms\": " << num(r.floor_ms) << ", \"naive_ms\": " << num(r.naive_ms)
+         << ", \"ratio_to_floor\": " << num(ratio) << ", \"peak_resident_mb\": "
+         << num(r.peak_mb) << "}" << (i + 1 < results.size() ? "," : "") << "\n";
+  }
+  json << "]\n";
+  std::ofstream(out + "/results.json") << json.str();
+  std::printf("\nwritten: %s/results.json\n", out.c_str());
+  return 0;
+}
