@@ -28,7 +28,9 @@ std::optional<DeclaredSize> Jpeg(const std::uint8_t* d, std::size_t n) {
                        marker != 0xCC;
     if (frame) {
       if (pos + 9 > n) return std::nullopt;
-      return DeclaredSize{DeclaredSize::Format::Jpeg, Be16(d + pos + 7), Be16(d + pos + 5)};
+      const bool progressive = marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
+      return DeclaredSize{DeclaredSize::Format::Jpeg, Be16(d + pos + 7), Be16(d + pos + 5),
+                          progressive};
     }
     if (marker == 0xDA || marker == 0xD9) return std::nullopt;   // scan data before any frame
     pos += 2 + length;
@@ -59,8 +61,9 @@ std::optional<DeclaredSize> ReadDeclaredSize(const std::uint8_t* d, std::size_t 
 
 bool AcceptableSize(const DeclaredSize& s) {
   const std::uint64_t pixels = s.width * s.height;
-  const std::uint64_t limit =
-      s.format == DeclaredSize::Format::Jpeg ? 400'000'000ULL : 40'000'000ULL;
+  const std::uint64_t limit = s.format != DeclaredSize::Format::Jpeg ? 40'000'000ULL
+                              : s.progressive                           ? 30'000'000ULL
+                                                                        : 400'000'000ULL;
   return s.width > 0 && s.height > 0 && pixels <= limit;
 }
 

@@ -14,15 +14,17 @@ struct DeclaredSize {
   enum class Format { Jpeg, Png, Gif, Bmp } format;
   std::uint64_t width = 0;
   std::uint64_t height = 0;
+  bool progressive = false;   // a progressive JPEG: decoded whole before any scaling
 };
 
 // `data` is the start of the file (`size` bytes of it; 1 MiB is plenty in practice). Nothing
 // when the format is not recognised or the size is not within the bytes given.
 std::optional<DeclaredSize> ReadDeclaredSize(const std::uint8_t* data, std::size_t size);
 
-// Whether a picture of that declared size may be decoded: a JPEG is decoded scaled down (to an
-// eighth at most) and may declare up to 400 million pixels; any other format is decoded at full
-// size, four bytes a pixel, and may declare up to 40 million.
+// Whether a picture of that declared size may be decoded: a baseline JPEG is decoded scaled down
+// (to an eighth at most) and may declare up to 400 million pixels; a progressive JPEG keeps all
+// of its coefficients (three bytes a pixel) and may declare up to 30 million; any other format
+// is decoded at full size, four bytes a pixel, and may declare up to 40 million.
 bool AcceptableSize(const DeclaredSize& s);
 
 }  // namespace quildor::forms

@@ -25,6 +25,7 @@ TEST(DeclaredSize, JpegFrameHeaderAfterOtherSegments) {
   EXPECT_EQ(s->format, DeclaredSize::Format::Jpeg);
   EXPECT_EQ(s->width, 6000u);
   EXPECT_EQ(s->height, 4000u);
+  EXPECT_TRUE(s->progressive);
   EXPECT_TRUE(AcceptableSize(*s));
   jpeg.resize(20);
   EXPECT_FALSE(Read(jpeg).has_value()) << "the frame header is cut off";
@@ -63,6 +64,8 @@ TEST(DeclaredSize, PngGifAndBmp) {
 TEST(DeclaredSize, LimitsDependOnHowTheFormatIsDecoded) {
   EXPECT_TRUE(AcceptableSize({DeclaredSize::Format::Jpeg, 20000, 20000}));
   EXPECT_FALSE(AcceptableSize({DeclaredSize::Format::Jpeg, 60000, 60000}));
+  EXPECT_TRUE(AcceptableSize({DeclaredSize::Format::Jpeg, 6000, 4000, true}));
+  EXPECT_FALSE(AcceptableSize({DeclaredSize::Format::Jpeg, 8000, 8000, true}));
   EXPECT_TRUE(AcceptableSize({DeclaredSize::Format::Png, 6000, 4000}));
   EXPECT_FALSE(AcceptableSize({DeclaredSize::Format::Png, 10000, 10000}));
   EXPECT_FALSE(AcceptableSize({DeclaredSize::Format::Gif, 0, 10}));

@@ -254,6 +254,11 @@ forms::Picture QtPlatform::LoadPicture(const std::string& path, int width, int h
   if (reader.format() == "jpeg" && st.st_size <= kMaxJpegFileBytes && file.seek(0)) {
     const QByteArray bytes = file.readAll();
     if (bytes.size() != st.st_size) throw PlatformError("Cannot read " + path);
+    const auto header = forms::ReadDeclaredSize(
+        reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size()));
+    if (header && !forms::AcceptableSize(*header)) {
+      throw PlatformError(path + " is too large a picture");
+    }
     if (auto image = DecodeJpeg(bytes, QSize(width, height), path)) {
       p->native = std::make_shared<QImage>(std::move(*image));
       return p;
