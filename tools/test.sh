@@ -37,5 +37,5 @@ for preset in "${presets[@]}"; do
   rm -f "$log"
 done
 echo
-echo "all builds: $passed passed, $failed failed"
+echo "total: $passed passed, $failed failed"
 exit $status
