@@ -266,6 +266,11 @@ forms::Picture QtPlatform::LoadPicture(const std::string& path, int width, int h
     file.seek(0);
     reader.setDevice(&file);
   }
+  // A JPEG the fast path declines (CMYK, say) is still decoded scaled down by Qt's own decoder.
+  if (reader.format() == "jpeg" && width > 0 && height > 0 &&
+      (size.width() > width || size.height() > height)) {
+    reader.setScaledSize(QSize(std::min(size.width(), width), std::min(size.height(), height)));
+  }
 
   g_truncated = false;
   g_previous_handler = qInstallMessageHandler(WatchDecoderMessages);
