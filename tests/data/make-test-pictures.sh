@@ -13,4 +13,5 @@ IM=/usr/bin/convert
 "$IM" /tmp/quildor-test.png \( -size 64x48 xc:'#00ff00' \) -set delay 50 -loop 0 animated.gif
 printf 'This is a text file, not a photograph.\n' > text.jpg
 head -c 300 baseline.jpg > truncated.jpg
+"$IM" baseline.jpg -colorspace CMYK -quality 95 cmyk.jpg
 rm -f /tmp/quildor-test.png

@@ -101,7 +101,7 @@ class Loader : public ::testing::Test {
 
 TEST_F(Loader, ReadsEveryListedFormat) {
   for (const char* name : {"baseline.jpg", "progressive.jpg", "picture.bmp", "picture.png",
-                           "animated.gif"}) {
+                           "animated.gif", "cmyk.jpg"}) {
     const forms::Picture p = platform.LoadPicture(Data(name), 777, 473);
     ASSERT_NE(p, nullptr) << name;
     EXPECT_EQ(p->width, 64) << name;
