@@ -6,7 +6,6 @@
 // of every form it has shown, and DestroyViews must run before those forms are destroyed.
 #pragma once
 
-#include <QPointer>
 #include <QWindow>
 #include <QSocketNotifier>
 #include <QWidget>

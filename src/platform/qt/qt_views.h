@@ -63,7 +63,6 @@ class FormWidget : public QWidget, public forms::FormView {
   forms::Form& form_;
   std::map<const forms::Control*, QWidget*> widgets_;
   std::vector<std::unique_ptr<TimerView>> timers_;
-  std::vector<forms::ControlView*> views_;
   bool painted_ = false;
 };
 
