@@ -2,9 +2,14 @@
 // Linux loader and view, against two references (libjpeg-turbo's own scaled decode, the floor,
 // and a full-size decode followed by a smooth scale, the naive path); the cost of a start in
 // folders of 10 to 100,000 files; and, from the real program, its peak memory on 6000 x 4000
-// photographs, its CPU use between ticks and the time from start to the first frame.
+// photographs, its CPU use between ticks and the time from start to the first frame. The step,
+// the floor and the naive path are timed in turn, run after run, so that a slow spell of the
+// machine weighs on all three alike.
 //
-// Usage: slide_bench QUILDOR_EXE OUT_DIR   (run under a display; `make bench` does it all)
+// Usage: slide_bench QUILDOR_EXE OUT_DIR [WIC_COMMAND...]
+// (run under a display; `make bench` does it all). With WIC_COMMAND, the Windows loader is
+// measured too: the command is run with the photographs' paths appended and prints one line
+// "PATH<TAB>MILLISECONDS" per photograph; its figures are reported apart.
 // Prints a table and writes OUT_DIR/results.json.
 #include <signal.h>
 #include <sys/stat.h>
@@ -25,6 +30,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -56,13 +62,6 @@ double TimeMs(const std::function<void()>& f) {
   const auto start = Clock::now();
   f();
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double MedianMs(int runs, const std::function<void()>& f) {
-  f();   // warm the caches once
-  std::vector<double> times;
-  for (int i = 0; i < runs; ++i) times.push_back(TimeMs(f));
-  return Median(times);
 }
 
 // A photograph-like picture: a sky, hills, many soft shapes and sensor noise, so that the JPEG
@@ -117,72 +116,100 @@ std::string ReadFile(const std::string& path) {
 }
 
 // libjpeg-turbo's own decode at the smallest scale that still covers 777 x 473.
-double FloorMs(const std::string& path, int runs) {
-  const std::string jpeg = ReadFile(path);
-  tjhandle tj = tjInitDecompress();
-  int w = 0, h = 0, subsampling = 0, colourspace = 0;
-  tjDecompressHeader3(tj, reinterpret_cast<const unsigned char*>(jpeg.data()), jpeg.size(), &w,
-                      &h, &subsampling, &colourspace);
-  int count = 0;
-  tjscalingfactor* factors = tjGetScalingFactors(&count);
-  int best_w = w, best_h = h;
-  for (int i = 0; i < count; ++i) {
-    const int sw = TJSCALED(w, factors[i]), sh = TJSCALED(h, factors[i]);
-    if (sw >= 777 && sh >= 473 && sw * sh < best_w * best_h) {
-      best_w = sw;
-      best_h = sh;
+class Floor {
+ public:
+  explicit Floor(const std::string& path) : jpeg_(ReadFile(path)), tj_(tjInitDecompress()) {
+    int w = 0, h = 0, subsampling = 0, colourspace = 0;
+    tjDecompressHeader3(tj_, Data(), jpeg_.size(), &w, &h, &subsampling, &colourspace);
+    int count = 0;
+    tjscalingfactor* factors = tjGetScalingFactors(&count);
+    width_ = w;
+    height_ = h;
+    for (int i = 0; i < count; ++i) {
+      const int sw = TJSCALED(w, factors[i]), sh = TJSCALED(h, factors[i]);
+      if (sw >= 777 && sh >= 473 && sw * sh < width_ * height_) {
+        width_ = sw;
+        height_ = sh;
+      }
+    }
+    out_.resize(static_cast<std::size_t>(width_) * height_ * 4);
+  }
+  ~Floor() { tjDestroy(tj_); }
+  void Run() {
+    if (tjDecompress2(tj_, Data(), jpeg_.size(), out_.data(), width_, 0, height_, TJPF_BGRX, 0) != 0) {
+      std::abort();
     }
   }
-  std::vector<unsigned char> out(static_cast<std::size_t>(best_w) * best_h * 4);
-  const double ms = MedianMs(runs, [&] {
-    tjDecompress2(tj, reinterpret_cast<const unsigned char*>(jpeg.data()), jpeg.size(),
-                  out.data(), best_w, 0, best_h, TJPF_BGRX, TJFLAG_FASTDCT * 0);
-  });
-  tjDestroy(tj);
-  return ms;
+
+ private:
+  const unsigned char* Data() const { return reinterpret_cast<const unsigned char*>(jpeg_.data()); }
+  std::string jpeg_;
+  tjhandle tj_;
+  int width_ = 0, height_ = 0;
+  std::vector<unsigned char> out_;
+};
+
+// A full-size decode followed by a smooth scale.
+void Naive(const std::string& path) {
+  QImage full = QImageReader(QString::fromStdString(path)).read();
+  QImage scaled = full.scaled(777, 473, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  if (scaled.isNull()) std::abort();
 }
 
-double NaiveMs(const std::string& path, int runs) {
-  return MedianMs(runs, [&] {
-    QImage full = QImageReader(QString::fromStdString(path)).read();
-    QImage scaled = full.scaled(777, 473, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    if (scaled.isNull()) std::abort();
-  });
-}
-
-// One slide-show step through Module1, the Qt loader and the view: the tick, then Image1 drawn.
-double StepMs(const std::string& folder, int runs) {
-  const std::string config = folder + "/config";
-  fs::create_directories(config);
-  std::ofstream(config + "/SCRNSAVE: The Quildor Anthology.ini")
-      << "[Settings]\nInterval=0\nQuildorsDir=" << folder << "/QUILDORS/\n";
-  setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-  setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
-  quildor::qt::QtPlatform platform("");
-  quildor::Module1 module(platform);
-  platform.SetDispatcher([&](quildor::forms::Form& f, quildor::forms::Event e,
-                             const quildor::forms::Control* c) { module.Dispatch(f, e, c); });
-  module.Start();
-  quildor::Form1& form = *module.form1();
-  QWidget* image = platform.WidgetOf(form)->findChild<QWidget*>("Image1");
-  QImage target(image->size(), QImage::Format_RGB32);
-  const double ms = MedianMs(runs, [&] {
-    module.Dispatch(form, quildor::forms::Event::Timer, &form.Timer1);
-    image->render(&target);
-  });
-  if (form.panYear.Caption() == "Kelmarion") {
-    std::fprintf(stderr, "the step showed no photograph in %s\n", folder.c_str());
-    std::exit(1);
+// The real slide show on one folder: Module1, the Qt loader and the view. Tick() is one step
+// (the tick, then Image1 drawn); with `first_of_pass` it is the first tick of a pass, which
+// starts the folder's enumeration afresh.
+class SlideShow {
+ public:
+  SlideShow(const std::string& home, const std::string& photos) : platform_(Configure(home, photos)),
+                                                                   module_(platform_) {
+    platform_.SetDispatcher([this](quildor::forms::Form& f, quildor::forms::Event e,
+                                   const quildor::forms::Control* c) { module_.Dispatch(f, e, c); });
+    module_.Start();
+    form_ = module_.form1();
+    image_ = platform_.WidgetOf(*form_)->findChild<QWidget*>("Image1");
+    target_ = QImage(image_->size(), QImage::Format_RGB32);
   }
-  platform.DestroyViews();
-  return ms;
-}
+  ~SlideShow() {
+    if (form_->panYear.Caption() == "Kelmarion") {
+      std::fprintf(stderr, "the slide show showed no photograph\n");
+      std::exit(1);
+    }
+    platform_.DestroyViews();
+  }
+  void Tick(bool first_of_pass) {
+    if (first_of_pass) form_->FirstPhotoTicks = 0;
+    module_.Dispatch(*form_, quildor::forms::Event::Timer, &form_->Timer1);
+    image_->render(&target_);
+  }
 
-double StartMs(const std::string& folder, int runs) {
-  quildor::qt::DirEnumeration e;
-  return MedianMs(runs, [&] {
-    if (e.Start(folder + "/*.*").empty()) std::abort();
-  });
+ private:
+  static std::string Configure(const std::string& home, const std::string& photos) {
+    const std::string config = home + "/config";
+    fs::create_directories(config);
+    std::ofstream(config + "/SCRNSAVE: The Quildor Anthology.ini")
+        << "[Settings]\nInterval=0\nQuildorsDir=" << photos << "/\n";
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", home.c_str(), 1);
+    return "";
+  }
+  quildor::qt::QtPlatform platform_;
+  quildor::Module1 module_;
+  quildor::Form1* form_ = nullptr;
+  QWidget* image_ = nullptr;
+  QImage target_;
+};
+
+// Times each of `cases` in turn, `runs` times over (after one warm-up round); the medians.
+std::vector<double> Interleaved(int runs, const std::vector<std::function<void()>>& cases) {
+  for (const auto& f : cases) f();
+  std::vector<std::vector<double>> times(cases.size());
+  for (int i = 0; i < runs; ++i) {
+    for (std::size_t c = 0; c < cases.size(); ++c) times[c].push_back(TimeMs(cases[c]));
+  }
+  std::vector<double> medians;
+  for (auto& t : times) medians.push_back(Median(t));
+  return medians;
 }
 
 long StatusKb(pid_t pid, const char* field) {
@@ -234,8 +261,8 @@ void Stop(pid_t pid) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: slide_bench QUILDOR_EXE OUT_DIR\n");
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: slide_bench QUILDOR_EXE OUT_DIR [WIC_COMMAND...]\n");
     return 2;
   }
   const std::string exe = fs::absolute(argv[1]), out = fs::absolute(argv[2]);
@@ -243,6 +270,7 @@ int main(int argc, char** argv) {
   QApplication app(qt_argc, argv);
   fs::create_directories(out);
   std::vector<Result> results;
+  std::vector<std::pair<std::string, std::string>> files;   // (case name, photograph)
 
   // Photographs of the three sizes, each kind in a folder of its own.
   struct Photo { int w, h; const char* kind; };
@@ -262,25 +290,58 @@ int main(int argc, char** argv) {
     const int runs = ph.w > 1000 ? 21 : 61;
     Result r;
     r.name = "step " + name;
-    r.median_ms = StepMs(folder, runs);
-    if (!png) r.floor_ms = FloorMs(file, runs);
-    r.naive_ms = NaiveMs(file, runs);
+    {
+      SlideShow show(folder, folder + "/QUILDORS");
+      std::vector<std::function<void()>> cases = {[&] { show.Tick(false); }, [&] { Naive(file); }};
+      std::unique_ptr<Floor> floor;
+      if (!png) {
+        floor = std::make_unique<Floor>(file);
+        cases.push_back([&] { floor->Run(); });
+      }
+      const std::vector<double> ms = Interleaved(runs, cases);
+      r.median_ms = ms[0];
+      r.naive_ms = ms[1];
+      if (!png) r.floor_ms = ms[2];
+    }
     results.push_back(r);
+    files.push_back({name, file});
     std::fprintf(stderr, "  %s done\n", r.name.c_str());
   }
 
-  // Starts in folders of 10 to 100,000 files.
+  // Starts in folders of 10 to 100,000 photographs: the first tick of a pass (the folder's
+  // enumeration started afresh, the first photograph shown), and the folder's first read alone.
+  // The photographs are links to copies of one 776 x 496 JPEG, so only the folder's size differs.
+  const std::string one = out + "/photos/776x496-baseline/QUILDORS/55776x496-baseline.JPG";
   for (int n : {10, 10000, 100000}) {
-    const std::string folder = out + "/folders/" + std::to_string(n);
-    if (!fs::exists(folder + "/done")) {
+    const std::string home = out + "/starts/" + std::to_string(n);
+    const std::string folder = home + "/QUILDORS";
+    if (!fs::exists(home + "/done")) {
+      fs::remove_all(home);
       fs::create_directories(folder);
-      for (int i = 0; i < n; ++i) std::ofstream(folder + "/F" + std::to_string(i) + ".JPG");
-      std::ofstream(folder + "/done");
+      for (int i = 0; i < n; ++i) {
+        // A file takes a limited number of links (65,000 on ext4): a fresh copy every 50,000.
+        const std::string source = home + "/source" + std::to_string(i / 50000) + ".JPG";
+        if (i % 50000 == 0) fs::copy_file(one, source);
+        char name[32];
+        std::snprintf(name, sizeof name, "/%02d%06d.JPG", 55 + i % 5, i);
+        fs::create_hard_link(source, folder + name);
+      }
+      std::ofstream(home + "/done");
     }
-    Result r;
-    r.name = "start in " + std::to_string(n) + " files";
-    r.median_ms = StartMs(folder, 51);
-    results.push_back(r);
+    Result tick, read;
+    tick.name = "start in " + std::to_string(n) + " files";
+    read.name = "first read of " + std::to_string(n) + " files";
+    {
+      SlideShow show(home, folder);
+      quildor::qt::DirEnumeration e;
+      const std::vector<double> ms = Interleaved(51, {[&] { show.Tick(true); }, [&] {
+        if (e.Start(folder + "/*.*").empty()) std::abort();
+      }});
+      tick.median_ms = ms[0];
+      read.median_ms = ms[1];
+    }
+    results.push_back(tick);
+    results.push_back(read);
   }
 
   // The real program on 6000 x 4000 photographs: peak memory over a dozen steps. A progressive
@@ -342,29 +403,71 @@ int main(int argc, char** argv) {
     results.push_back(r);
   }
 
-  std::printf("%-34s %10s %10s %10s %8s %9s\n", "case", "median ms", "floor ms", "naive ms",
-              "/floor", "peak MB");
+  // The Windows loader (WIC under Wine), for information: the same photographs, loaded and
+  // scaled to Image1's size by the Windows build's own loading code.
+  std::vector<Result> wic;
+  if (argc > 3) {
+    std::string command;
+    auto quote = [](const std::string& a) {
+      std::string q = "'";
+      for (char c : a) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+      return q + "'";
+    };
+    for (int i = 3; i < argc; ++i) command += quote(argv[i]) + " ";
+    for (const auto& f : files) command += quote(f.second) + " ";
+    std::fprintf(stderr, "  the Windows loader under Wine...\n");
+    FILE* pipe = popen(command.c_str(), "r");
+    char line[4096];
+    while (pipe && std::fgets(line, sizeof line, pipe)) {
+      std::string text(line);
+      const auto tab = text.find('\t');
+      if (tab == std::string::npos) continue;
+      for (const auto& f : files) {
+        if (f.second == text.substr(0, tab)) {
+          Result r;
+          r.name = "WIC load " + f.first;
+          r.median_ms = std::atof(text.c_str() + tab + 1);
+          wic.push_back(r);
+        }
+      }
+    }
+    if (!pipe || pclose(pipe) != 0 || wic.size() != files.size()) {
+      std::fprintf(stderr, "the Windows loader's measurement failed\n");
+      return 1;
+    }
+  }
+
   std::ostringstream json;
   json << "[\n";
-  for (std::size_t i = 0; i < results.size(); ++i) {
-    const Result& r = results[i];
-    const double ratio = r.floor_ms > 0 ? r.median_ms / r.floor_ms : -1;
-    auto cell = [](double v) {
-      char b[32];
-      if (v < 0) return std::string("-");
-      std::snprintf(b, sizeof b, "%.2f", v);
-      return std::string(b);
-    };
-    std::printf("%-34s %10s %10s %10s %8s %9s\n", r.name.c_str(), cell(r.median_ms).c_str(),
-                cell(r.floor_ms).c_str(), cell(r.naive_ms).c_str(), cell(ratio).c_str(),
-                cell(r.peak_mb).c_str());
-    auto num = [](double v) { return v < 0 ? std::string("null") : std::to_string(v); };
-    json << "  {\"name\": \"" << r.name << "\", \"median_ms\": " << num(r.median_ms)
-         << ", \"floor_ms\": " << num(r.floor_ms) << ", \"naive_ms\": " << num(r.naive_ms)
-         << ", \"ratio_to_floor\": " << num(ratio) << ", \"peak_resident_mb\": "
-         << num(r.peak_mb) << "}" << (i + 1 < results.size() ? "," : "") << "\n";
+  bool first_object = true;
+  auto report = [&](const std::vector<Result>& rows) {
+    std::printf("%-34s %10s %10s %10s %8s %9s\n", "case", "median ms", "floor ms", "naive ms",
+                "/floor", "peak MB");
+    for (const Result& r : rows) {
+      const double ratio = r.floor_ms > 0 ? r.median_ms / r.floor_ms : -1;
+      auto cell = [](double v) {
+        char b[32];
+        if (v < 0) return std::string("-");
+        std::snprintf(b, sizeof b, "%.2f", v);
+        return std::string(b);
+      };
+      std::printf("%-34s %10s %10s %10s %8s %9s\n", r.name.c_str(), cell(r.median_ms).c_str(),
+                  cell(r.floor_ms).c_str(), cell(r.naive_ms).c_str(), cell(ratio).c_str(),
+                  cell(r.peak_mb).c_str());
+      auto num = [](double v) { return v < 0 ? std::string("null") : std::to_string(v); };
+      json << (first_object ? "" : ",\n") << "  {\"name\": \"" << r.name
+           << "\", \"median_ms\": " << num(r.median_ms) << ", \"floor_ms\": " << num(r.floor_ms)
+           << ", \"naive_ms\": " << num(r.naive_ms) << ", \"ratio_to_floor\": " << num(ratio)
+           << ", \"peak_resident_mb\": " << num(r.peak_mb) << "}";
+      first_object = false;
+    }
+  };
+  report(results);
+  if (!wic.empty()) {
+    std::printf("\nThe Windows loader (WIC under Wine), for information:\n");
+    report(wic);
   }
-  json << "]\n";
+  json << "\n]\n";
   std::ofstream(out + "/results.json") << json.str();
   std::printf("\nwritten: %s/results.json\n", out.c_str());
   return 0;
