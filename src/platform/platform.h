@@ -60,9 +60,12 @@ class Platform {
   // no running enumeration, or when the last call already returned "".
   virtual std::string DirNext() = 0;
 
-  // Loads the picture file at `path` (the first frame), decoded no larger than needed to fill
-  // width x height pixels. Throws when the path names no regular file or a file that is not a
-  // picture of a kind it reads.
+  // Loads the picture file at `path` (the first frame) for a control of width x height pixels
+  // that stretches its picture. A picture larger than that in either direction comes back
+  // scaled smoothly to exactly width x height, so it is resampled once, here, and drawn as it
+  // is; a smaller one comes back at its own size. The picture's own size is kept in the result.
+  // Throws when the path names no regular file or a file that is not a picture of a kind it
+  // reads.
   virtual forms::Picture LoadPicture(const std::string& path, int width, int height) = 0;
 
   // The runtime's one-character case mappings (a character whose mapping is not exactly one

@@ -121,6 +121,22 @@ TEST_F(Loader, DecodesLargePicturesNoLargerThanNeeded) {
   EXPECT_EQ(qt::ImageOf(p)->size(), QSize(32, 24));
 }
 
+TEST_F(Loader, PicturesLargerOneWayAreScaledOnceToTheWholeControl) {
+  // 64 x 48 for a stretched control of 80 x 40: taller than the control, not as wide. The loader
+  // gives the control's exact size, so the view has nothing left to resample.
+  for (const char* name : {"baseline.jpg", "progressive.jpg", "cmyk.jpg", "picture.png"}) {
+    const forms::Picture p = platform.LoadPicture(Data(name), 80, 40);
+    EXPECT_EQ(p->width, 64) << name;
+    const QImage* image = qt::ImageOf(p);
+    ASSERT_NE(image, nullptr) << name;
+    EXPECT_EQ(image->size(), QSize(80, 40)) << name;
+    EXPECT_GT(image->pixelColor(10, 20).red(), 200) << name;
+    EXPECT_GT(image->pixelColor(70, 20).blue(), 200) << name;
+  }
+  // No larger either way: kept at its own size for the view to stretch.
+  EXPECT_EQ(qt::ImageOf(platform.LoadPicture(Data("picture.png"), 80, 60))->size(), QSize(64, 48));
+}
+
 TEST_F(Loader, RefusesHostileFilesWithoutLargeAllocations) {
   // A 1 GB sparse file named like a photograph: nothing but zeros.
   char tmpl[] = "/tmp/quildor-hostile-XXXXXX";

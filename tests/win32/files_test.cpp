@@ -147,6 +147,21 @@ TEST(Win32Loader, DecodesLargePicturesNoLargerThanNeeded) {
   EXPECT_EQ(info.bmHeight, 24);
 }
 
+TEST(Win32Loader, PicturesLargerOneWayAreScaledOnceToTheWholeControl) {
+  // 64 x 48 for a stretched control of 80 x 40: the control's exact size comes back, so the view
+  // copies it without resampling it a second time.
+  win32::Win32Platform platform(GetModuleHandleW(nullptr), "");
+  for (const char* name : {"baseline.jpg", "picture.png"}) {
+    const forms::Picture p =
+        platform.LoadPicture(std::string(QUILDOR_TEST_DATA) + "\\" + name, 80, 40);
+    EXPECT_EQ(p->width, 64) << name;
+    BITMAP info{};
+    GetObjectW(win32::BitmapOf(p), sizeof info, &info);
+    EXPECT_EQ(info.bmWidth, 80) << name;
+    EXPECT_EQ(info.bmHeight, 40) << name;
+  }
+}
+
 TEST(Win32Loader, RefusesHostileFilesWithoutLargeAllocations) {
   win32::Win32Platform platform(GetModuleHandleW(nullptr), "");
   wchar_t temp[MAX_PATH];

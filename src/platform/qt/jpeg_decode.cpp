@@ -48,10 +48,10 @@ std::optional<QImage> DecodeJpeg(const QByteArray& jpeg, QSize target, const std
       throw PlatformError("Cannot load " + name + ": " + message);
     }
   }
+  // Larger than the target either way: one smooth scale to exactly the target's size.
   if (target.isValid() && !target.isEmpty() &&
       (out_width > target.width() || out_height > target.height())) {
-    image = image.scaled(std::min(out_width, target.width()), std::min(out_height, target.height()),
-                         Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    image = image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
   }
   return image;
 }

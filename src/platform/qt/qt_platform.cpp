@@ -269,7 +269,7 @@ forms::Picture QtPlatform::LoadPicture(const std::string& path, int width, int h
   // A JPEG the fast path declines (CMYK, say) is still decoded scaled down by Qt's own decoder.
   if (reader.format() == "jpeg" && width > 0 && height > 0 &&
       (size.width() > width || size.height() > height)) {
-    reader.setScaledSize(QSize(std::min(size.width(), width), std::min(size.height(), height)));
+    reader.setScaledSize(QSize(width, height));
   }
 
   g_truncated = false;
@@ -280,11 +280,10 @@ forms::Picture QtPlatform::LoadPicture(const std::string& path, int width, int h
   if (decoded.isNull()) {
     throw PlatformError("Cannot load " + path + ": " + reader.errorString().toStdString());
   }
-  // Other formats are decoded at full size: scaled down smoothly, once, to the control's size.
+  // Other formats are decoded at full size: scaled smoothly, once, to the control's size.
   decoded = decoded.convertToFormat(QImage::Format_RGB32);
   if (width > 0 && height > 0 && (decoded.width() > width || decoded.height() > height)) {
-    decoded = decoded.scaled(std::min(decoded.width(), width), std::min(decoded.height(), height),
-                             Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    decoded = decoded.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
   }
   p->native = std::make_shared<QImage>(std::move(decoded));
   return p;

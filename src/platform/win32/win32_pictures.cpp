@@ -76,8 +76,9 @@ forms::Picture Decode(IWICStream* stream, const std::string& name, int max_width
   UINT width = own_width, height = own_height;
   if (max_width > 0 && max_height > 0 &&
       (own_width > static_cast<UINT>(max_width) || own_height > static_cast<UINT>(max_height))) {
-    width = std::min(own_width, static_cast<UINT>(max_width));
-    height = std::min(own_height, static_cast<UINT>(max_height));
+    // Larger than the control either way: scaled once to exactly its size (it stretches).
+    width = static_cast<UINT>(max_width);
+    height = static_cast<UINT>(max_height);
     hr = factory->CreateBitmapScaler(&scaler);
     if (SUCCEEDED(hr)) {
       hr = scaler->Initialize(frame.get(), width, height, WICBitmapInterpolationModeFant);

@@ -13,8 +13,9 @@ namespace quildor::win32 {
 // Decodes an encoded picture held in memory (the first frame). Throws PlatformError with `name`.
 forms::Picture DecodePicture(const void* data, std::size_t size, const std::string& name);
 
-// Decodes the picture file at `path` (the first frame), scaled down smoothly where it is larger
-// than width x height. Only an ordinary file is opened. Throws PlatformError naming the path.
+// Decodes the picture file at `path` (the first frame) for a stretched control of width x height:
+// where it is larger than that in either direction it is scaled smoothly to exactly that size.
+// Only an ordinary file is opened. Throws PlatformError naming the path.
 forms::Picture LoadPictureFile(const std::wstring& path, const std::string& name, int width,
                                int height);
 

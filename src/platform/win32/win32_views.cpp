@@ -106,11 +106,16 @@ void StretchPicture(HDC dc, const RECT& area, HBITMAP bitmap) {
   const SIZE size = BitmapSize(bitmap);
   HDC src = CreateCompatibleDC(dc);
   HGDIOBJ old = SelectObject(src, bitmap);
-  // HALFTONE averages the source pixels: smooth scaling, never nearest-pixel.
-  SetStretchBltMode(dc, HALFTONE);
-  SetBrushOrgEx(dc, 0, 0, nullptr);
-  StretchBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, src, 0, 0,
-             size.cx, size.cy, SRCCOPY);
+  const int w = area.right - area.left, h = area.bottom - area.top;
+  if (size.cx == w && size.cy == h) {
+    // Already the area's size (the loader scales photographs to their control): copied as is.
+    BitBlt(dc, area.left, area.top, w, h, src, 0, 0, SRCCOPY);
+  } else {
+    // HALFTONE averages the source pixels: smooth scaling, never nearest-pixel.
+    SetStretchBltMode(dc, HALFTONE);
+    SetBrushOrgEx(dc, 0, 0, nullptr);
+    StretchBlt(dc, area.left, area.top, w, h, src, 0, 0, size.cx, size.cy, SRCCOPY);
+  }
   SelectObject(src, old);
   DeleteDC(src);
 }
