@@ -334,7 +334,7 @@ int main(int argc, char** argv) {
     {
       SlideShow show(home, folder);
       quildor::qt::DirEnumeration e;
-      const std::vector<double> ms = Interleaved(51, {[&] { show.Tick(true); }, [&] {
+      const std::vector<double> ms = Interleaved(201, {[&] { show.Tick(true); }, [&] {
         if (e.Start(folder + "/*.*").empty()) std::abort();
       }});
       tick.median_ms = ms[0];
