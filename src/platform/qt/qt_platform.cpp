@@ -266,7 +266,8 @@ forms::Picture QtPlatform::LoadPicture(const std::string& path, int width, int h
     file.seek(0);
     reader.setDevice(&file);
   }
-  // A JPEG the fast path declines (CMYK, say) is still decoded scaled down by Qt's own decoder.
+  // A JPEG the fast path declines (CMYK, say) is still decoded at the control's size by Qt's own
+  // decoder, which scales inside the decoder where it can.
   if (reader.format() == "jpeg" && width > 0 && height > 0 &&
       (size.width() > width || size.height() > height)) {
     reader.setScaledSize(QSize(width, height));
