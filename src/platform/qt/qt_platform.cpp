@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QGuiApplication>
 #include <QFile>
 #include <QFont>
 #include <QGuiApplication>

@@ -181,7 +181,7 @@ struct FormWindow::ChildView : forms::ControlView {
   FormWindow* owner = nullptr;
   Control* control = nullptr;
   HWND hwnd = nullptr;
-  HBITMAP scaled = nullptr;   // a stretched picture, scaled once per picture and size
+  HBITMAP scaled = nullptr;   // a stretched picture of another size, scaled once
   SIZE scaled_size{};
   bool pressed = false;       // command button held down with the pointer inside
   bool captured = false;
@@ -248,12 +248,16 @@ struct FormWindow::ChildView : forms::ControlView {
 
   void PaintImage(HDC dc, const RECT& rc, const Control::Design& d) {
     HBITMAP bitmap = BitmapOf(control->GetPicture());
-    if (!d.stretch || !bitmap || d.border != forms::BorderStyle::None) {
+    const int w = rc.right - rc.left, h = rc.bottom - rc.top;
+    const SIZE own = bitmap ? BitmapSize(bitmap) : SIZE{};
+    // Drawn straight from the picture when nothing is to be scaled (the loader gives photographs
+    // their control's size) or when it is not stretched.
+    if (!d.stretch || !bitmap || d.border != forms::BorderStyle::None ||
+        (own.cx == w && own.cy == h)) {
       win32::PaintImage(dc, rc, *control, ContainerColor());
       return;
     }
-    // A stretched photograph is scaled once per picture and size, not at every repaint.
-    const int w = rc.right - rc.left, h = rc.bottom - rc.top;
+    // Any other stretched picture is scaled once per picture and size, not at every repaint.
     if (!scaled || scaled_size.cx != w || scaled_size.cy != h) {
       if (scaled) DeleteObject(scaled);
       scaled = CreateCompatibleBitmap(dc, w, h);
