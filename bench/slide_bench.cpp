@@ -30,6 +30,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -156,13 +157,30 @@ void Naive(const std::string& path) {
   if (scaled.isNull()) std::abort();
 }
 
+// Makes `home` the home of one run of the slide show on `photos`: its settings file (with
+// `interval` seconds) in home/config and its runtime folder home/runtime.
+void PrepareHome(const std::string& home, const std::string& photos, int interval) {
+  fs::create_directories(home + "/config");
+  fs::create_directories(home + "/runtime");
+  fs::permissions(home + "/runtime", fs::perms::owner_all);
+  std::ofstream(home + "/config/SCRNSAVE: The Quildor Anthology.ini")
+      << "[Settings]\nInterval=" << interval << "\nQuildorsDir=" << photos << "/\n";
+}
+
+// Points this process's environment (or a child's, before it starts the program) at that home.
+void UseHome(const std::string& home) {
+  setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
+  setenv("XDG_RUNTIME_DIR", (home + "/runtime").c_str(), 1);
+}
+
 // The real slide show on one folder: Module1, the Qt loader and the view. Tick() is one step
 // (the tick, then Image1 drawn); with `first_of_pass` it is the first tick of a pass, which
 // starts the folder's enumeration afresh.
 class SlideShow {
  public:
-  SlideShow(const std::string& home, const std::string& photos) : platform_(Configure(home, photos)),
-                                                                   module_(platform_) {
+  SlideShow(const std::string& home, const std::string& photos) : platform_(""), module_(platform_) {
+    PrepareHome(home, photos, 0);
+    UseHome(home);
     platform_.SetDispatcher([this](quildor::forms::Form& f, quildor::forms::Event e,
                                    const quildor::forms::Control* c) { module_.Dispatch(f, e, c); });
     module_.Start();
@@ -184,15 +202,6 @@ class SlideShow {
   }
 
  private:
-  static std::string Configure(const std::string& home, const std::string& photos) {
-    const std::string config = home + "/config";
-    fs::create_directories(config);
-    std::ofstream(config + "/SCRNSAVE: The Quildor Anthology.ini")
-        << "[Settings]\nInterval=0\nQuildorsDir=" << photos << "/\n";
-    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", home.c_str(), 1);
-    return "";
-  }
   quildor::qt::QtPlatform platform_;
   quildor::Module1 module_;
   quildor::Form1* form_ = nullptr;
@@ -237,15 +246,10 @@ double CpuSeconds(pid_t pid) {
 // Starts the real program on `photos` with `interval` seconds; returns its pid.
 pid_t Launch(const std::string& exe, const std::string& home, const std::string& photos,
              int interval, const std::string& event_log = "") {
-  fs::create_directories(home + "/config");
-  fs::create_directories(home + "/runtime");
-  fs::permissions(home + "/runtime", fs::perms::owner_all);
-  std::ofstream(home + "/config/SCRNSAVE: The Quildor Anthology.ini")
-      << "[Settings]\nInterval=" << interval << "\nQuildorsDir=" << photos << "/\n";
+  PrepareHome(home, photos, interval);
   const pid_t pid = fork();
   if (pid == 0) {
-    setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (home + "/runtime").c_str(), 1);
+    UseHome(home);
     if (!event_log.empty()) setenv("QUILDOR_EVENT_LOG", event_log.c_str(), 1);
     execl(exe.c_str(), exe.c_str(), "/s", static_cast<char*>(nullptr));
     _exit(127);
@@ -311,8 +315,14 @@ int main(int argc, char** argv) {
   // Starts in folders of 10 to 100,000 photographs: the first tick of a pass (the folder's
   // enumeration started afresh, the first photograph shown), and the folder's first read alone.
   // The photographs are links to copies of one 776 x 496 JPEG, so only the folder's size differs.
+  // The three slide shows run side by side and are timed in turn, like the step and its
+  // references, so that the folders' figures are compared under the same conditions.
   const std::string one = out + "/photos/776x496-baseline/QUILDORS/55776x496-baseline.JPG";
-  for (int n : {10, 10000, 100000}) {
+  const int sizes[] = {10, 10000, 100000};
+  std::vector<std::unique_ptr<SlideShow>> shows;
+  std::vector<std::unique_ptr<quildor::qt::DirEnumeration>> reads;
+  std::vector<std::function<void()>> start_cases;
+  for (int n : sizes) {
     const std::string home = out + "/starts/" + std::to_string(n);
     const std::string folder = home + "/QUILDORS";
     if (!fs::exists(home + "/done")) {
@@ -328,18 +338,23 @@ int main(int argc, char** argv) {
       }
       std::ofstream(home + "/done");
     }
+    shows.push_back(std::make_unique<SlideShow>(home, folder));
+    reads.push_back(std::make_unique<quildor::qt::DirEnumeration>());
+    SlideShow* show = shows.back().get();
+    quildor::qt::DirEnumeration* read = reads.back().get();
+    start_cases.push_back([show] { show->Tick(true); });
+    start_cases.push_back([read, folder] {
+      if (read->Start(folder + "/*.*").empty()) std::abort();
+    });
+  }
+  const std::vector<double> start_ms = Interleaved(201, start_cases);
+  shows.clear();
+  for (std::size_t i = 0; i < std::size(sizes); ++i) {
     Result tick, read;
-    tick.name = "start in " + std::to_string(n) + " files";
-    read.name = "first read of " + std::to_string(n) + " files";
-    {
-      SlideShow show(home, folder);
-      quildor::qt::DirEnumeration e;
-      const std::vector<double> ms = Interleaved(201, {[&] { show.Tick(true); }, [&] {
-        if (e.Start(folder + "/*.*").empty()) std::abort();
-      }});
-      tick.median_ms = ms[0];
-      read.median_ms = ms[1];
-    }
+    tick.name = "start in " + std::to_string(sizes[i]) + " files";
+    tick.median_ms = start_ms[2 * i];
+    read.name = "first read of " + std::to_string(sizes[i]) + " files";
+    read.median_ms = start_ms[2 * i + 1];
     results.push_back(tick);
     results.push_back(read);
   }
