@@ -8,6 +8,11 @@ cmake --preset linux-release >/dev/null
 cmake --build --preset linux-release
 cmake --preset windows-x64-release >/dev/null
 cmake --build --preset windows-x64-release --target wic_bench
+# The Wine loader and server found when that build was configured (the 64-bit loader itself, not
+# Debian's wine command, which needs 32-bit execution).
+set -a
+. build/windows-x64-release/wine.env
+set +a
 export WINEPREFIX=$PWD/build/bench/wine
 [ -f "$WINEPREFIX/system.reg" ] || tests/e2e/wine-prefix-init "$WINEPREFIX"
 tests/e2e/with-xvfb 1024x768 build/linux-release/slide_bench build/linux-release/quildor build/bench \

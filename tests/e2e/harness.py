@@ -3,11 +3,13 @@ display of a given size with isolated settings, and drives and watches it as a p
 (xdotool for input, screenshots for what is on the screen, the exit status at the end).
 
 Environment: QUILDOR_KIND is "linux" or "wine"; QUILDOR_EXE is the program; for Wine, WINEPREFIX
-is the test run's prefix (made once per run by wine-prefix-init).
+is the test run's prefix (made once per run by wine-prefix-init), and WINELOADER and WINESERVER are
+the Wine loader for the build's programs and the wineserver, as the build found them.
 
 Everything waits for a condition with a generous time-out; nothing relies on a fixed sleep.
 """
 import os
+import pwd
 import shutil
 import subprocess
 import tempfile
@@ -18,6 +20,23 @@ EXE = os.environ.get("QUILDOR_EXE", "")
 ARTIFACTS = os.environ.get("QUILDOR_ARTIFACTS", os.path.join(tempfile.gettempdir(), "quildor-e2e"))
 WINDOW_TIMEOUT = 60 if KIND == "wine" else 20
 APP_TITLE = "SCRNSAVE: The Quildor Anthology"
+# The loader that runs the build's Windows programs, and the prefix's server.
+WINE = os.environ.get("WINELOADER", "")
+WINESERVER = os.environ.get("WINESERVER", "")
+# Root reads and writes every file. Tests of files that the user cannot read or write run the Linux
+# program as "nobody" when the tests run as root, and as the tests' own user otherwise.
+AS_ROOT = os.geteuid() == 0
+NOBODY = pwd.getpwnam("nobody")
+
+
+def hand_over(path):
+    """Gives `path` and everything in it to the user an unprivileged program runs as."""
+    if not AS_ROOT:
+        return
+    os.chown(path, NOBODY.pw_uid, NOBODY.pw_gid, follow_symlinks=False)
+    for top, dirs, files in os.walk(path):
+        for name in dirs + files:
+            os.chown(os.path.join(top, name), NOBODY.pw_uid, NOBODY.pw_gid, follow_symlinks=False)
 
 
 def wait_for(condition, timeout, what):
@@ -143,7 +162,8 @@ class Program:
 
     _count = 0
 
-    def __init__(self, display, args=(), settings=None, home=None, exe=None, env=None):
+    def __init__(self, display, args=(), settings=None, home=None, exe=None, env=None,
+                 unprivileged=False):
         self.display = display
         self.home = home or tempfile.mkdtemp(prefix="quildor-e2e-")
         Program._count += 1
@@ -156,7 +176,7 @@ class Program:
             env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
             if settings is not None:
                 set_wine_settings(settings, env)
-            cmd = ["wine", exe] + list(args)
+            cmd = [WINE, exe] + list(args)
         else:
             env["XDG_CONFIG_HOME"] = os.path.join(self.home, "config")
             env["XDG_RUNTIME_DIR"] = os.path.join(self.home, "runtime")
@@ -165,8 +185,16 @@ class Program:
                 set_linux_settings(settings, env["XDG_CONFIG_HOME"])
             cmd = [exe] + list(args)
         self.env = env
+        user = {}
+        if unprivileged and KIND == "linux" and AS_ROOT:
+            # A copy of the program in the home it is handed, which "nobody" can reach wherever
+            # the build folder is.
+            env["HOME"] = self.home
+            cmd[0] = shutil.copy(exe, os.path.join(self.home, os.path.basename(exe)))
+            hand_over(self.home)
+            user = dict(user=NOBODY.pw_uid, group=NOBODY.pw_gid, extra_groups=[])
         self.proc = subprocess.Popen(cmd, env=env, stdout=subprocess.PIPE,
-                                     stderr=subprocess.STDOUT)
+                                     stderr=subprocess.STDOUT, **user)
 
     def running(self):
         return self.proc.poll() is None
@@ -217,9 +245,9 @@ def set_linux_settings(settings, config_home):
 
 def set_wine_settings(settings, env):
     key = r"HKCU\Software\VB and VBA Program Settings\%s\Settings" % APP_TITLE
-    subprocess.run(["wine", "reg", "delete", key, "/f"], env=env, capture_output=True, timeout=60)
+    subprocess.run([WINE, "reg", "delete", key, "/f"], env=env, capture_output=True, timeout=60)
     for name, value in settings.items():
-        subprocess.run(["wine", "reg", "add", key, "/v", name, "/t", "REG_SZ", "/d", value, "/f"],
+        subprocess.run([WINE, "reg", "add", key, "/v", name, "/t", "REG_SZ", "/d", value, "/f"],
                        env=env, check=True, capture_output=True, timeout=60)
 
 
@@ -227,7 +255,7 @@ def stored_setting(program, key):
     """The stored text of a setting as the program's store holds it, or None."""
     if KIND == "wine":
         out = subprocess.run(
-            ["wine", "reg", "query",
+            [WINE, "reg", "query",
              r"HKCU\Software\VB and VBA Program Settings\%s\Settings" % APP_TITLE, "/v", key],
             env=program.env, capture_output=True, text=True, timeout=60).stdout
         for line in out.splitlines():
@@ -250,20 +278,23 @@ def stored_setting(program, key):
 def end_wine():
     """Ends every Wine process of the prefix, so that the next test starts clean."""
     if KIND == "wine":
-        subprocess.run(["wineserver", "-k"], capture_output=True, timeout=60)
-        subprocess.run(["wineserver", "-w"], capture_output=True, timeout=60)
+        subprocess.run([WINESERVER, "-k"], capture_output=True, timeout=60)
+        subprocess.run([WINESERVER, "-w"], capture_output=True, timeout=60)
 
 
 class Session:
     """A display and the programs started on it; everything ends with the session."""
 
-    def __init__(self, width=1024, height=768):
+    def __init__(self, width=1024, height=768, unprivileged=False):
+        """unprivileged: the Linux program runs as a user who is not root (see AS_ROOT)."""
         self.display = Display(width, height)
         self.programs = []
         self.home = tempfile.mkdtemp(prefix="quildor-e2e-")
+        self.unprivileged = unprivileged
 
     def start(self, args=(), settings=None, exe=None, env=None):
-        p = Program(self.display, args, settings, home=self.home, exe=exe, env=env)
+        p = Program(self.display, args, settings, home=self.home, exe=exe, env=env,
+                    unprivileged=self.unprivileged)
         self.programs.append(p)
         return p
 

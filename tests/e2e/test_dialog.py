@@ -5,7 +5,7 @@ import signal
 import subprocess
 import unittest
 
-from harness import KIND, Session, WINDOW_TIMEOUT, stored_setting, wait_for
+from harness import KIND, Session, WINDOW_TIMEOUT, WINE, stored_setting, wait_for
 
 # The client area's top-left corner on the screen, and the centres of the controls in it.
 ORIGIN = (166, 177)
@@ -61,7 +61,7 @@ class Dialog(unittest.TestCase):
     def test_a_close_from_outside_ends_the_run_without_saving(self):
         self.click(SPIN_DOWN)
         if KIND == "wine":
-            subprocess.run(["wine", os.environ["QUILDOR_SEND_CLOSE"]], env=self.program.env,
+            subprocess.run([WINE, os.environ["QUILDOR_SEND_CLOSE"]], env=self.program.env,
                            check=True, timeout=60)
         else:
             self.program.proc.send_signal(signal.SIGTERM)

@@ -6,7 +6,7 @@ import signal
 import subprocess
 import unittest
 
-from harness import KIND, Session, WINDOW_TIMEOUT, wait_for
+from harness import KIND, Session, WINDOW_TIMEOUT, WINE, wait_for
 
 # Places on a 1024 x 768 screen.
 SURFACE = [(30, 30), (60, 700), (1000, 40), (990, 740)]      # black window surface
@@ -87,7 +87,7 @@ class Dismissal(unittest.TestCase):
         with Session(1024, 768) as s:
             program = self.start(s)
             if KIND == "wine":
-                subprocess.run(["wine", os.environ["QUILDOR_SEND_CLOSE"]], env=program.env,
+                subprocess.run([WINE, os.environ["QUILDOR_SEND_CLOSE"]], env=program.env,
                                check=True, timeout=60)
             else:
                 program.proc.send_signal(signal.SIGTERM)

@@ -8,14 +8,14 @@ import tempfile
 import time
 import unittest
 
-from harness import EXE, KIND, Session, WINDOW_TIMEOUT, wait_for, wine_env
+from harness import EXE, KIND, Session, WINDOW_TIMEOUT, WINE, wait_for, wine_env
 
 
 @unittest.skipUnless(KIND == "wine", "the preview and short names are Windows' own")
 class WindowsScreenSaver(unittest.TestCase):
     def test_preview_draws_inside_the_given_window_and_ends_with_it(self):
         with Session(1024, 768) as s:
-            host = subprocess.run(["wine", os.environ["QUILDOR_PREVIEW_HOST"], EXE],
+            host = subprocess.run([WINE, os.environ["QUILDOR_PREVIEW_HOST"], EXE],
                                   env=wine_env(s.display), capture_output=True, text=True,
                                   timeout=120)
             self.assertEqual(host.returncode, 0, host.stdout + host.stderr)
@@ -34,7 +34,7 @@ class WindowsScreenSaver(unittest.TestCase):
             long_path = os.path.join(tmp, "Quildor Anthology Screen Saver.scr")
             shutil.copy(EXE, long_path)
             windows_path = "Z:" + long_path.replace("/", "\\")
-            short = subprocess.run(["winepath", "-s", windows_path], env=wine_env(s.display),
+            short = subprocess.run([WINE, "winepath", "-s", windows_path], env=wine_env(s.display),
                                    capture_output=True, text=True,
                                    timeout=60).stdout.strip().splitlines()[-1]
             self.assertRegex(short, r"(?i)~\w+\.scr$")
