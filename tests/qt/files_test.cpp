@@ -7,6 +7,8 @@
 #include <QGuiApplication>
 #include <QImage>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -14,6 +16,7 @@
 #include "platform/qt/dir_enum.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_views.h"
+#include "unprivileged.h"
 
 namespace quildor {
 namespace {
@@ -76,12 +79,34 @@ TEST_F(Folder, MissingOrEmptyFoldersHaveNoFiles) {
   EXPECT_THROW(qt::DirEnumeration().Next(), PlatformError);
 }
 
-TEST_F(Folder, AnUnreadableFolderIsAFailure) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root reads every folder";
-  Touch("A");
+TEST_F(Folder, AnUnreadableFolderOrPhotographIsAFailure) {
+  // A real photograph, so that only the permission can make it fail.
+  fs::copy_file(std::string(QUILDOR_TEST_DATA) + "/baseline.jpg", dir + "MA0001.JPG");
+  AsUnprivilegedUser::Reachable(fs::path(dir).parent_path().parent_path());
+  const std::string denied = std::strerror(EACCES);
+  qt::QtPlatform platform("");
+  ::chmod((dir + "MA0001.JPG").c_str(), 0);
+  {
+    AsUnprivilegedUser user;
+    try {
+      platform.LoadPicture(dir + "MA0001.JPG", 777, 473);
+      ADD_FAILURE() << "an unreadable photograph loaded";
+    } catch (const PlatformError& e) {
+      EXPECT_NE(std::string(e.what()).find(denied), std::string::npos) << e.what();
+    }
+  }
   ::chmod(dir.c_str(), 0);
-  EXPECT_THROW(enumeration.Start(dir + "*.*"), PlatformError);
-  ::chmod(dir.c_str(), 0700);
+  {
+    AsUnprivilegedUser user;
+    try {
+      enumeration.Start(dir + "*.*");
+      ADD_FAILURE() << "an unreadable folder was listed";
+    } catch (const PlatformError& e) {
+      EXPECT_NE(std::string(e.what()).find(denied), std::string::npos) << e.what();
+    }
+  }
+  ::chmod(dir.c_str(), 0755);
+  EXPECT_EQ(All(), std::set<std::string>{"MA0001.JPG"}) << "nothing is lost";
 }
 
 TEST_F(Folder, LargeFoldersComeOneNameAtATime) {

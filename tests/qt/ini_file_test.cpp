@@ -10,8 +10,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 
 #include "platform/qt/qt_platform.h"
+#include "unprivileged.h"
 
 namespace quildor {
 namespace {
@@ -131,23 +134,45 @@ TEST_F(TempConfig, WriteIsCompleteWhenTheProcessEndsAtOnce) {
   EXPECT_EQ(files, 1);
 }
 
-TEST_F(TempConfig, AnUnwritableFolderFailsClearlyAndKeepsTheOldFile) {
+// As a user who may not read or write them; root reads and writes everything.
+TEST_F(TempConfig, AnUnreadableFileOrUnwritableFolderFailsClearlyAndKeepsTheOldFile) {
   WriteRaw("[Settings]\nInterval=5\n");
-  if (::geteuid() == 0) {
-    // root writes into read-only folders; a folder standing where the temporary file goes
-    // stops the write for everyone.
-    fs::create_directories(path + ".new-" + std::to_string(::getpid()));
-  } else {
-    ::chmod(fs::path(path).parent_path().c_str(), 0500);
+  AsUnprivilegedUser::Reachable(dir);
+  const std::string folder = fs::path(path).parent_path();
+  struct Case {
+    const char* what;
+    const std::string& chmod_path;
+    mode_t mode;
+    std::function<void()> call;
+  };
+  const Case cases[] = {
+      {"read an unreadable file", path, 0, [&] { Read("Interval"); }},
+      {"write into an unwritable folder", folder, 0555, [&] { Write("Interval", "10"); }},
+  };
+  for (const Case& c : cases) {
+    ::chmod(c.chmod_path.c_str(), c.mode);
+    {
+      AsUnprivilegedUser user;
+      try {
+        c.call();
+        ADD_FAILURE() << c.what << ": did not fail";
+      } catch (const PlatformError& e) {
+        EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << c.what << ": " << e.what();
+      }
+    }
+    ::chmod(c.chmod_path.c_str(), c.mode == 0 ? 0600 : 0755);
+    EXPECT_EQ(ReadRaw(), "[Settings]\nInterval=5\n") << c.what;
   }
-  try {
-    Write("Interval", "10");
-    FAIL() << "the write did not fail";
-  } catch (const PlatformError& e) {
-    EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
-  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1)
+      << "no temporary file is left";
+}
+
+TEST_F(TempConfig, SomethingInTheWayOfTheTemporaryFileFailsTheWrite) {
+  // A folder standing where the temporary file goes stops the write for every user, root too.
+  WriteRaw("[Settings]\nInterval=5\n");
+  fs::create_directories(path + ".new-" + std::to_string(::getpid()));
+  EXPECT_THROW(Write("Interval", "10"), PlatformError);
   EXPECT_EQ(Read("Interval"), "5");
-  ::chmod(fs::path(path).parent_path().c_str(), 0700);
 }
 
 }  // namespace
