@@ -45,20 +45,21 @@ if(NOT QUILDOR_WINELOADER)
 elseif(NOT QUILDOR_WINESERVER)
   set(QUILDOR_WINE_WHY "no wineserver is installed")
 else()
-  execute_process(COMMAND ${QUILDOR_WINELOADER} --version RESULT_VARIABLE _wine_rc
-                  OUTPUT_VARIABLE _wine_out ERROR_VARIABLE _wine_err TIMEOUT 60
-                  OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_STRIP_TRAILING_WHITESPACE)
+  # Through the shell's exec, so that a loader the kernel cannot execute says so ("Exec format
+  # error" where the kernel has no 32-bit execution) instead of being read as a shell script.
+  execute_process(COMMAND sh -c "exec \"$1\" --version" probe ${QUILDOR_WINELOADER}
+                  RESULT_VARIABLE _wine_rc OUTPUT_VARIABLE _wine_out ERROR_VARIABLE _wine_err
+                  TIMEOUT 60 OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_STRIP_TRAILING_WHITESPACE)
   if(_wine_rc STREQUAL "0")
     set(QUILDOR_WINE_RUNS TRUE)
   else()
-    # An integer is the loader's own exit status; text is why it could not be started at all
-    # ("Exec format error" where the kernel has no 32-bit execution).
-    if(_wine_rc MATCHES "^[0-9]+$")
-      string(REGEX REPLACE "[\r\n]+" " " _wine_err "${_wine_err}")
-      set(_wine_rc "exit status ${_wine_rc}: ${_wine_err}")
+    string(REGEX REPLACE "[\r\n]+" " " _wine_err "${_wine_err}")
+    string(REGEX REPLACE "^probe: [0-9]+: exec: " "" _wine_err "${_wine_err}")
+    if(_wine_err STREQUAL "")
+      set(_wine_err "exit status ${_wine_rc}")
     endif()
     set(QUILDOR_WINE_WHY
-        "this machine cannot run the ${_wine_bits}-bit Wine loader ${QUILDOR_WINELOADER} (${_wine_rc})")
+        "this machine cannot run the ${_wine_bits}-bit Wine loader (${_wine_err})")
   endif()
 endif()
 if(QUILDOR_WINE_RUNS)
