@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "forms/run_time_error.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_pictures.h"
 
@@ -47,7 +48,7 @@ int main(int argc, char** argv) {
         times.push_back(NowMs() - t);
         if (!picture) return 1;
       }
-    } catch (const quildor::PlatformError& e) {
+    } catch (const quildor::forms::RunTimeError& e) {
       std::fprintf(stderr, "%s\n", e.what());
       return 1;
     }

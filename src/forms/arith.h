@@ -1,5 +1,5 @@
 // Whole-number arithmetic of the forms runtime: signed 16- and 32-bit values whose operations trap
-// on overflow. A trap throws PlatformError("Overflow"), which a handler's failure trap may catch;
+// on overflow. A trap throws RunTimeError("Overflow"), which a handler's failure trap may catch;
 // elsewhere it is the fatal run-time error.
 #pragma once
 
@@ -7,7 +7,7 @@
 #include <limits>
 #include <type_traits>
 
-#include "platform/platform.h"
+#include "forms/run_time_error.h"
 
 namespace quildor::forms {
 
@@ -16,7 +16,7 @@ template <class T>
 T Narrow(std::int64_t wide) {
   static_assert(std::is_same_v<T, std::int16_t> || std::is_same_v<T, std::int32_t>);
   if (wide < std::numeric_limits<T>::min() || wide > std::numeric_limits<T>::max()) {
-    throw PlatformError("Overflow");
+    throw RunTimeError("Overflow");
   }
   return static_cast<T>(wide);
 }

@@ -6,6 +6,7 @@
 
 #include "forms/arith.h"
 
+#include "forms/run_time_error.h"
 #include "settings_dialog/frm_ss_settings.h"
 #include "slideshow/form1.h"
 
@@ -94,9 +95,19 @@ void Module1::EndProgram() {
 void Module1::FatalError(const std::string& what) {
   // Make the pointer visible first, so that the user can reach the box's button.
   ShowCursorFully();
-  platform_.MsgBox(what, AppTitle());
+  MsgBox(what, AppTitle());
   platform_.Exit(1);
   std::abort();
+}
+
+void Module1::MsgBox(const std::string& text, const std::string& title) {
+  // The box runs its own event loop; events arrive through Dispatch while it is open.
+  struct Open {
+    explicit Open(int& n) : n_(n) { ++n_; }
+    ~Open() { --n_; }
+    int& n_;
+  } open(message_boxes_open_);
+  platform_.MsgBox(text, title);
 }
 
 void Module1::Start() {
@@ -104,6 +115,7 @@ void Module1::Start() {
 }
 
 void Module1::Dispatch(forms::Form& form, forms::Event event, const forms::Control* source) {
+  if (event == forms::Event::Timer && message_boxes_open_ > 0) return;
   Trap([&] { form.HandleEvent(event, source); });
 }
 
@@ -112,7 +124,7 @@ void Module1::Trap(const std::function<void()>& body) {
   try {
     body();
     return;
-  } catch (const PlatformError& e) {
+  } catch (const forms::RunTimeError& e) {
     what = e.what();
   } catch (const std::bad_alloc&) {
     what = "Out of memory";

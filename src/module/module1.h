@@ -53,8 +53,13 @@ class Module1 {
   [[noreturn]] void FatalError(const std::string& what);
 
   // Runs one event handler of `form` with the fatal-error trap around it. Backends deliver every
-  // event through here.
+  // event through here. A timer tick that arrives while one of the program's message boxes is
+  // open is dropped, so that a slide-show step never starts behind a box and boxes never stack up.
   void Dispatch(forms::Form& form, forms::Event event, const forms::Control* source);
+
+  // A modal message box of the program, with an OK button; every box of the program opens here,
+  // so that Dispatch knows while one is open.
+  void MsgBox(const std::string& text, const std::string& title);
 
   // The slide-show window's screen-size probe: true when the screen measures exactly
   // width x 15 by height x 15 twips. The height is read only when the width matches.
@@ -77,6 +82,7 @@ class Module1 {
   void Trap(const std::function<void()>& body);
 
   Platform& platform_;
+  int message_boxes_open_ = 0;
   std::unique_ptr<Form1> form1_;
   std::unique_ptr<frmSSSettings> settings_;
 };

@@ -1,22 +1,16 @@
 // The services the program asks of its operating system: one small interface with one
 // implementation per OS (platform/qt, platform/win32) and a full in-memory peer for tests
-// (tests/fake). Every call runs on the GUI thread. A call that fails throws PlatformError with a
-// clear message; the caller decides whether that is a handled failure or a fatal one.
+// (tests/fake). Every call runs on the GUI thread. A call that fails throws forms::RunTimeError
+// with a clear message; the caller decides whether that is a handled failure or a fatal one.
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 
 #include "forms/form.h"
+#include "forms/run_time_error.h"
 
 namespace quildor {
-
-// The one exception type for failing platform calls (and arithmetic overflow in handlers).
-class PlatformError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 class Platform {
  public:
@@ -89,7 +83,8 @@ class Platform {
   virtual Preview ShowPreview(forms::Form& form, std::uint64_t parent) = 0;
 
   // A modal message box with `text`, an OK button alone, no icon and `title`; returns when the
-  // user closes it. Owned by the program's visible window so it is never hidden behind it.
+  // user closes it. Owned by the program's visible window so it is never hidden behind it. Events
+  // go on arriving while it is open (timer ticks too).
   virtual void MsgBox(const std::string& text, const std::string& title) = 0;
 
   // Ends the process at once with `status`: no further handler runs.

@@ -92,7 +92,7 @@ void frmSSSettings::SSCommand4_Click() {
 }
 
 void frmSSSettings::SSCommand5_Click() {
-  module_.platform().MsgBox(kSettingsHelpText, kSettingsHelpTitle);
+  module_.MsgBox(kSettingsHelpText, kSettingsHelpTitle);
 }
 
 void frmSSSettings::SSCommand6_Click() { module_.EndProgram(); }

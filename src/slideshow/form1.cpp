@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "forms/arith.h"
+#include "forms/run_time_error.h"
 #include "forms/text.h"
 #include "module/module1.h"
 
@@ -32,9 +33,10 @@ std::int32_t ParseIntervalSetting(const std::string& text) {
   }
   if (negative && value != 0) valid = false;
   if (!valid) {
-    throw PlatformError("The setting \"Interval\" holds \"" + text +
-                        "\", which is not a slide delay. It must be a whole number of seconds "
-                        "from 0 to 2147483.");
+    throw forms::RunTimeError(
+        "The setting \"Interval\" holds \"" + text +
+        "\", which is not a slide delay. It must be a whole number of seconds "
+        "from 0 to 2147483.");
   }
   return static_cast<std::int32_t>(value);
 }
@@ -132,7 +134,7 @@ void Form1::Timer1_Timer() {
   try {
     ShowNextPhoto();
   } catch (const std::exception&) {
-    module_.platform().MsgBox(kMissingPhotosText, kMissingPhotosTitle);
+    module_.MsgBox(kMissingPhotosText, kMissingPhotosTitle);
   }
 }
 

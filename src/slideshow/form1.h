@@ -7,6 +7,7 @@
 #include <string>
 
 #include "forms/form.h"
+#include "forms/run_time_error.h"
 
 namespace quildor {
 
@@ -18,7 +19,7 @@ std::vector<forms::Control::Design> Form1Controls();
 
 // Converts the stored "Interval" text to whole seconds: a decimal number with optional blanks
 // around it and an optional sign, from 0 up to the largest delay whose milliseconds fit in 32
-// bits. Anything else throws PlatformError naming the setting and the text.
+// bits. Anything else throws forms::RunTimeError naming the setting and the text.
 std::int32_t ParseIntervalSetting(const std::string& text);
 
 // The caption for a photograph's two-character category code: the collection's six letter codes

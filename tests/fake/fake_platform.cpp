@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "forms/run_time_error.h"
+
 namespace quildor::fake {
 
 std::int32_t FakePlatform::ShowCursor(bool show) {
@@ -19,7 +21,7 @@ std::string FakePlatform::ReadSetting(const std::string& app, const std::string&
 
 void FakePlatform::WriteSetting(const std::string& app, const std::string& section,
                                 const std::string& key, const std::string& value) {
-  if (fail_writes) throw PlatformError("The settings store cannot be written");
+  if (fail_writes) throw forms::RunTimeError("The settings store cannot be written");
   ++settings_writes;
   settings[{app, section, key}] = value;
 }
@@ -29,12 +31,12 @@ std::string FakePlatform::DirStart(const std::string& pattern) {
   const std::string suffix = "*.*";
   if (pattern.size() < suffix.size() ||
       pattern.compare(pattern.size() - suffix.size(), suffix.size(), suffix) != 0) {
-    throw PlatformError("the fake enumeration knows only the pattern *.*");
+    throw forms::RunTimeError("the fake enumeration knows only the pattern *.*");
   }
   const std::string folder = pattern.substr(0, pattern.size() - suffix.size());
   running_.clear();
   ended_ = true;
-  if (unreadable.count(folder)) throw PlatformError("Device unavailable");
+  if (unreadable.count(folder)) throw forms::RunTimeError("Device unavailable");
   auto it = folders.find(folder);
   if (it == folders.end() || it->second.empty()) return "";
   running_ = it->second;
@@ -44,7 +46,7 @@ std::string FakePlatform::DirStart(const std::string& pattern) {
 }
 
 std::string FakePlatform::DirNext() {
-  if (ended_) throw PlatformError("Invalid procedure call or argument");
+  if (ended_) throw forms::RunTimeError("Invalid procedure call or argument");
   if (next_ >= running_.size()) {
     ended_ = true;
     return "";
@@ -53,7 +55,7 @@ std::string FakePlatform::DirNext() {
 }
 
 forms::Picture FakePlatform::LoadPicture(const std::string& path, int width, int height) {
-  if (!pictures.count(path)) throw PlatformError("File not found: " + path);
+  if (!pictures.count(path)) throw forms::RunTimeError("File not found: " + path);
   loaded.push_back(path);
   load_sizes.emplace_back(width, height);
   auto p = std::make_shared<forms::PictureData>();

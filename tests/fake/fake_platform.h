@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -40,6 +41,9 @@ class FakePlatform : public Platform {
   std::set<std::string> unreadable;
   // Full paths that load as pictures; any other path fails to load.
   std::set<std::string> pictures;
+  // Runs while a message box is open (events a test delivers meanwhile, as a box's own event
+  // loop would).
+  std::function<void()> while_message_box;
 
   // What the program did.
   std::vector<std::int32_t> cursor_results;   // the value each ShowCursor call returned
@@ -79,6 +83,7 @@ class FakePlatform : public Platform {
   void ShowForm(forms::Form& form) override { shown_forms.push_back(&form); }
   void MsgBox(const std::string& text, const std::string& title) override {
     message_boxes.push_back({text, title});
+    if (while_message_box) while_message_box();
   }
   [[noreturn]] void Exit(int status) override { throw ProgramExit{status}; }
 

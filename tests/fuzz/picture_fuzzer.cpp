@@ -1,7 +1,7 @@
 // A libFuzzer target over the Linux program's picture loading: the header check and the Qt
 // decoders as the slide-show step calls them (through a file, scaled to the photograph's size).
-// Any input must either load or fail with PlatformError; a crash, a hang or a sanitizer report is
-// a bug. Inputs that once failed are kept in regressions/ and run by every test run.
+// Any input must either load or fail with forms::RunTimeError; a crash, a hang or a sanitizer
+// report is a bug. Inputs that once failed are kept in regressions/ and run by every test run.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -12,6 +12,7 @@
 #include <string>
 
 #include "forms/picture_header.h"
+#include "forms/run_time_error.h"
 #include "platform/qt/qt_platform.h"
 
 namespace {
@@ -40,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto picture =
         g_platform->LoadPicture("/proc/self/fd/" + std::to_string(fd), 777, 473);
     if (picture && (picture->width <= 0 || picture->height <= 0)) std::abort();
-  } catch (const quildor::PlatformError&) {
+  } catch (const quildor::forms::RunTimeError&) {
     // a refused file: what the step's failure path handles
   }
   close(fd);

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <set>
 
+#include "forms/run_time_error.h"
 #include "platform/qt/dir_enum.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_views.h"
@@ -66,17 +67,17 @@ TEST_F(Folder, EndsWithAnEmptyNameAndThenFails) {
   Touch("A");
   EXPECT_EQ(enumeration.Start(dir + "*.*"), "A");
   EXPECT_EQ(enumeration.Next(), "");
-  EXPECT_THROW(enumeration.Next(), PlatformError);
+  EXPECT_THROW(enumeration.Next(), forms::RunTimeError);
   EXPECT_EQ(enumeration.Start(dir + "*.*"), "A") << "a new start begins again";
 }
 
 TEST_F(Folder, MissingOrEmptyFoldersHaveNoFiles) {
   EXPECT_EQ(enumeration.Start(dir + "*.*"), "");
-  EXPECT_THROW(enumeration.Next(), PlatformError);
+  EXPECT_THROW(enumeration.Next(), forms::RunTimeError);
   EXPECT_EQ(enumeration.Start(dir + "NOT-THERE/*.*"), "");
   EXPECT_EQ(enumeration.Start(dir + "NOT-THERE/DEEPER/*.*"), "");
   EXPECT_EQ(enumeration.Start(" *.*"), "") << "the default folder, one blank";
-  EXPECT_THROW(qt::DirEnumeration().Next(), PlatformError);
+  EXPECT_THROW(qt::DirEnumeration().Next(), forms::RunTimeError);
 }
 
 TEST_F(Folder, AnUnreadableFolderOrPhotographIsAFailure) {
@@ -91,7 +92,7 @@ TEST_F(Folder, AnUnreadableFolderOrPhotographIsAFailure) {
     try {
       platform.LoadPicture(dir + "MA0001.JPG", 777, 473);
       ADD_FAILURE() << "an unreadable photograph loaded";
-    } catch (const PlatformError& e) {
+    } catch (const forms::RunTimeError& e) {
       EXPECT_NE(std::string(e.what()).find(denied), std::string::npos) << e.what();
     }
   }
@@ -101,7 +102,7 @@ TEST_F(Folder, AnUnreadableFolderOrPhotographIsAFailure) {
     try {
       enumeration.Start(dir + "*.*");
       ADD_FAILURE() << "an unreadable folder was listed";
-    } catch (const PlatformError& e) {
+    } catch (const forms::RunTimeError& e) {
       EXPECT_NE(std::string(e.what()).find(denied), std::string::npos) << e.what();
     }
   }
@@ -175,7 +176,7 @@ TEST_F(Loader, RefusesHostileFilesWithoutLargeAllocations) {
   for (const std::string& path : {Data("bomb.jpg"), Data("bomb.png"), Data("bomb.gif"),
                                   Data("truncated.jpg"), Data("truncated.png"),
                                   Data("empty.jpg"), sparse}) {
-    EXPECT_THROW(platform.LoadPicture(path, 777, 473), PlatformError) << path;
+    EXPECT_THROW(platform.LoadPicture(path, 777, 473), forms::RunTimeError) << path;
   }
   fs::remove_all(dir);
   struct rusage usage{};
@@ -191,7 +192,7 @@ TEST_F(Loader, RefusesWhatIsNotAPicture) {
   for (const std::string& path :
        {Data("text.jpg"), dir + "/EMPTY.JPG", dir, dir + "/PIPE.JPG", dir + "/MISSING.JPG",
         std::string(" "), std::string("")}) {
-    EXPECT_THROW(platform.LoadPicture(path, 777, 473), PlatformError) << path;
+    EXPECT_THROW(platform.LoadPicture(path, 777, 473), forms::RunTimeError) << path;
   }
   fs::remove_all(dir);
 }

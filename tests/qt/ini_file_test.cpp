@@ -13,6 +13,7 @@
 #include <functional>
 #include <iterator>
 
+#include "forms/run_time_error.h"
 #include "platform/qt/qt_platform.h"
 #include "unprivileged.h"
 
@@ -156,8 +157,9 @@ TEST_F(TempConfig, AnUnreadableFileOrUnwritableFolderFailsClearlyAndKeepsTheOldF
       try {
         c.call();
         ADD_FAILURE() << c.what << ": did not fail";
-      } catch (const PlatformError& e) {
-        EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << c.what << ": " << e.what();
+      } catch (const forms::RunTimeError& e) {
+        EXPECT_NE(std::string(e.what()).find(path), std::string::npos)
+            << c.what << ": " << e.what();
       }
     }
     ::chmod(c.chmod_path.c_str(), c.mode == 0 ? 0600 : 0755);
@@ -171,7 +173,7 @@ TEST_F(TempConfig, SomethingInTheWayOfTheTemporaryFileFailsTheWrite) {
   // A folder standing where the temporary file goes stops the write for every user, root too.
   WriteRaw("[Settings]\nInterval=5\n");
   fs::create_directories(path + ".new-" + std::to_string(::getpid()));
-  EXPECT_THROW(Write("Interval", "10"), PlatformError);
+  EXPECT_THROW(Write("Interval", "10"), forms::RunTimeError);
   EXPECT_EQ(Read("Interval"), "5");
 }
 

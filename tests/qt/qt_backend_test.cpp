@@ -27,6 +27,7 @@ using forms::Event;
 struct Delivered {
   Event event;
   std::string source;   // "" for the form itself
+  const forms::Form* form;
 };
 
 class QtBackend : public ::testing::Test {
@@ -34,8 +35,8 @@ class QtBackend : public ::testing::Test {
   void Start(const std::string& command_line) {
     platform = std::make_unique<qt::QtPlatform>(command_line);
     module = std::make_unique<Module1>(*platform);
-    platform->SetDispatcher([this](forms::Form&, Event e, const forms::Control* c) {
-      delivered.push_back({e, c ? c->Name() : ""});
+    platform->SetDispatcher([this](forms::Form& f, Event e, const forms::Control* c) {
+      delivered.push_back({e, c ? c->Name() : "", &f});
     });
     module->Start();
     QApplication::processEvents();
@@ -139,6 +140,24 @@ TEST_F(QtBackend, EveryKeyIsTheWindowsKeyDownAndPanelsSwallowTheMouse) {
   QTest::mouseClick(image, Qt::LeftButton);
   EXPECT_TRUE(Saw(Event::MouseDown, "Image1"));
   EXPECT_TRUE(Saw(Event::Click, "Image1"));
+}
+
+TEST_F(QtBackend, Timer1TicksAndACloseFromOutsideIsQueryUnloadThenUnload) {
+  Start("");   // the default delay, two seconds
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Saw(Event::Timer, "Timer1"); }, 10000))
+      << "Timer1 never ticked";
+  delivered.clear();
+  Widget(*module->form1())->close();
+  QApplication::processEvents();
+  std::vector<Event> unloading;
+  for (const auto& d : delivered) {
+    if (d.event == Event::QueryUnload || d.event == Event::Unload) {
+      EXPECT_EQ(d.form, module->form1());
+      EXPECT_EQ(d.source, "");
+      unloading.push_back(d.event);
+    }
+  }
+  EXPECT_EQ(unloading, (std::vector<Event>{Event::QueryUnload, Event::Unload}));
 }
 
 TEST_F(QtBackend, SettingsDialogStandsAsDesigned) {

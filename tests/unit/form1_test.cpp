@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "fake/fake_platform.h"
+#include "forms/run_time_error.h"
 #include "module/module1.h"
 
 namespace quildor {
@@ -84,8 +85,8 @@ TEST(IsScreenSize, ReadsTheHeightOnlyWhenTheWidthMatches) {
 TEST(IsScreenSize, OverflowingSizeIsAnError) {
   FakePlatform platform;
   Module1 module(platform);
-  EXPECT_THROW(module.IsScreenSize(200000000, 1), PlatformError);
-  EXPECT_THROW(module.IsScreenSize(1, 200000000), PlatformError);
+  EXPECT_THROW(module.IsScreenSize(200000000, 1), forms::RunTimeError);
+  EXPECT_THROW(module.IsScreenSize(1, 200000000), forms::RunTimeError);
 }
 
 TEST(Load, FreshUserGetsTheDefaults) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "forms/arith.h"
+#include "forms/run_time_error.h"
 
 namespace quildor::forms {
 namespace {
@@ -63,10 +64,10 @@ TEST(Form, AContainerMustComeBeforeItsControls) {
 
 TEST(Arithmetic, TrapsOverflowAtTheTypesBounds) {
   EXPECT_EQ(CheckedAdd<std::int16_t>(32766, 1), 32767);
-  EXPECT_THROW(CheckedAdd<std::int16_t>(32767, 1), PlatformError);
+  EXPECT_THROW(CheckedAdd<std::int16_t>(32767, 1), forms::RunTimeError);
   EXPECT_EQ(CheckedMul<std::int32_t>(2147483, 1000), 2147483000);
-  EXPECT_THROW(CheckedMul<std::int32_t>(2147484, 1000), PlatformError);
-  EXPECT_THROW(CheckedSub<std::int32_t>(-2147483647 - 1, 1), PlatformError);
+  EXPECT_THROW(CheckedMul<std::int32_t>(2147484, 1000), forms::RunTimeError);
+  EXPECT_THROW(CheckedSub<std::int32_t>(-2147483647 - 1, 1), forms::RunTimeError);
 }
 
 }  // namespace

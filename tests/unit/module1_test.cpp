@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "fake/fake_platform.h"
+#include "forms/run_time_error.h"
 #include "settings_dialog/frm_ss_settings.h"
 #include "slideshow/form1.h"
 
@@ -144,7 +145,7 @@ class FailingForm : public forms::Form {
  public:
   FailingForm() : forms::Form(forms::FormDesign{}, {}) {}
   void HandleEvent(forms::Event, const forms::Control*) override {
-    throw PlatformError("Cannot reach the disc");
+    throw forms::RunTimeError("Cannot reach the disc");
   }
 };
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "fake/fake_platform.h"
+#include "forms/run_time_error.h"
 #include "module/module1.h"
 
 namespace quildor {
@@ -38,8 +39,8 @@ INSTANTIATE_TEST_SUITE_P(
                       CycleCase{55000, 50000, 60000}, CycleCase{60000, 55000, 1000}));
 
 TEST(DelayCycle, OverflowOffTheCycleIsAnError) {
-  EXPECT_THROW(StepDelayUp(2147483647), PlatformError);
-  EXPECT_THROW(StepDelayDown(-2147483647), PlatformError);
+  EXPECT_THROW(StepDelayUp(2147483647), forms::RunTimeError);
+  EXPECT_THROW(StepDelayDown(-2147483647), forms::RunTimeError);
 }
 
 TEST(DelaySecondsText, IsTheShortestDecimalText) {

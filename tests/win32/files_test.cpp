@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "forms/run_time_error.h"
 #include "platform/win32/win32_pictures.h"
 #include "platform/win32/win32_platform.h"
 
@@ -87,13 +88,13 @@ TEST_F(Win32Folder, EndsWithAnEmptyNameAndThenFails) {
   Touch(L"A");
   EXPECT_EQ(platform.DirStart(Narrow(dir) + "*.*"), "A");
   EXPECT_EQ(platform.DirNext(), "");
-  EXPECT_THROW(platform.DirNext(), PlatformError);
+  EXPECT_THROW(platform.DirNext(), forms::RunTimeError);
   EXPECT_EQ(platform.DirStart(Narrow(dir) + "*.*"), "A");
 }
 
 TEST_F(Win32Folder, MissingOrEmptyFoldersHaveNoFiles) {
   EXPECT_EQ(platform.DirStart(Narrow(dir) + "*.*"), "");
-  EXPECT_THROW(platform.DirNext(), PlatformError);
+  EXPECT_THROW(platform.DirNext(), forms::RunTimeError);
   EXPECT_EQ(platform.DirStart(Narrow(dir) + "NOT-THERE\\*.*"), "");
   EXPECT_EQ(platform.DirStart(Narrow(dir) + "NOT-THERE\\DEEPER\\*.*"), "");
   EXPECT_EQ(platform.DirStart(" *.*"), "");
@@ -180,7 +181,7 @@ TEST(Win32Loader, RefusesHostileFilesWithoutLargeAllocations) {
   for (const std::string& path : {data + "\\bomb.jpg", data + "\\bomb.png", data + "\\bomb.gif",
                                   data + "\\truncated.jpg", data + "\\truncated.png",
                                   data + "\\empty.jpg", Narrow(sparse)}) {
-    EXPECT_THROW(platform.LoadPicture(path, 777, 473), PlatformError) << path;
+    EXPECT_THROW(platform.LoadPicture(path, 777, 473), forms::RunTimeError) << path;
   }
   DeleteFileW(sparse.c_str());
   PROCESS_MEMORY_COUNTERS counters{};
@@ -197,7 +198,7 @@ TEST(Win32Loader, RefusesWhatIsNotAPicture) {
                                   std::string(QUILDOR_TEST_DATA), Narrow(temp),
                                   std::string(QUILDOR_TEST_DATA) + "\\MISSING.JPG",
                                   std::string(" "), std::string("")}) {
-    EXPECT_THROW(platform.LoadPicture(path, 777, 473), PlatformError) << path;
+    EXPECT_THROW(platform.LoadPicture(path, 777, 473), forms::RunTimeError) << path;
   }
 }
 

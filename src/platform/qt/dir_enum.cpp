@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "forms/run_time_error.h"
 #include "platform/platform.h"
 
 namespace quildor::qt {
@@ -56,7 +57,7 @@ bool DirEnumeration::Fill() {
     }
     const int err = errno;
     Close();
-    throw PlatformError("Cannot read the folder " + folder_ + ": " + std::strerror(err));
+    throw forms::RunTimeError("Cannot read the folder " + folder_ + ": " + std::strerror(err));
   }
 }
 
@@ -75,7 +76,7 @@ std::string DirEnumeration::Start(const std::string& pattern) {
     // A folder that does not exist, on a file system that can be read, has no files; anything
     // else (no permission, an I/O error, no medium) means the folder cannot be read at all.
     if (errno == ENOENT || errno == ENOTDIR) return "";
-    throw PlatformError("Cannot read the folder " + folder_ + ": " + std::strerror(errno));
+    throw forms::RunTimeError("Cannot read the folder " + folder_ + ": " + std::strerror(errno));
   }
   ended_ = false;
   block_.clear();   // the first block is a small one
@@ -85,7 +86,7 @@ std::string DirEnumeration::Start(const std::string& pattern) {
 }
 
 std::string DirEnumeration::Next() {
-  if (fd_ < 0 || ended_) throw PlatformError("No file enumeration is running");
+  if (fd_ < 0 || ended_) throw forms::RunTimeError("No file enumeration is running");
   std::string name = Read();
   if (name.empty()) Close();
   return name;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "forms/run_time_error.h"
 #include "platform/platform.h"
 
 namespace quildor::ini {
@@ -102,7 +103,7 @@ bool NeedsQuotes(const std::string& v) {
 }
 
 [[noreturn]] void Fail(const std::string& what, const std::string& path, int err) {
-  throw PlatformError(what + " " + path + ": " + std::strerror(err));
+  throw forms::RunTimeError(what + " " + path + ": " + std::strerror(err));
 }
 
 std::string Folder(const std::string& path) {
@@ -212,7 +213,7 @@ std::optional<std::string> ReadFile(const std::string& path) {
   struct stat st{};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
-    throw PlatformError("The settings file " + path + " is not a regular file");
+    throw forms::RunTimeError("The settings file " + path + " is not a regular file");
   }
   std::string content;
   char buffer[8192];

@@ -25,12 +25,13 @@ std::string Update(const std::string& text, const std::string& section, const st
 // The line that stores `value` under `key`.
 std::string FormatEntry(const std::string& key, const std::string& value);
 
-// Reads the whole file; nothing when it does not exist. Throws PlatformError when it exists but
-// cannot be read.
+// Reads the whole file; nothing when it does not exist. Throws forms::RunTimeError when it exists
+// but cannot be read.
 std::optional<std::string> ReadFile(const std::string& path);
 
 // Replaces the file's content atomically and durably, creating its folder when missing. Throws
-// PlatformError with the path and the reason when that cannot be done; the old file is then kept.
+// forms::RunTimeError with the path and the reason when that cannot be done; the old file is then
+// kept.
 void WriteFileAtomically(const std::string& path, const std::string& content);
 
 }  // namespace quildor::ini

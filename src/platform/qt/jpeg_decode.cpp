@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "forms/run_time_error.h"
 #include "platform/platform.h"
 
 namespace quildor::qt {
@@ -36,7 +37,7 @@ std::optional<QImage> DecodeJpeg(const QByteArray& jpeg, QSize target, const std
     }
   }
   QImage image(out_width, out_height, QImage::Format_RGB32);
-  if (image.isNull()) throw PlatformError("Not enough memory for " + name);
+  if (image.isNull()) throw forms::RunTimeError("Not enough memory for " + name);
   if (tjDecompress2(tj.get(), data, size, image.bits(), out_width,
                     static_cast<int>(image.bytesPerLine()), out_height, TJPF_BGRX, 0) != 0) {
     const bool warning = tjGetErrorCode(tj.get()) == TJERR_WARNING;
@@ -45,7 +46,7 @@ std::optional<QImage> DecodeJpeg(const QByteArray& jpeg, QSize target, const std
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     // A warning leaves a complete picture, except when the data ended too early.
     if (!warning || lower.find("premature end") != std::string::npos) {
-      throw PlatformError("Cannot load " + name + ": " + message);
+      throw forms::RunTimeError("Cannot load " + name + ": " + message);
     }
   }
   // Larger than the target either way: one smooth scale to exactly the target's size.

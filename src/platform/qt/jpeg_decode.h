@@ -15,9 +15,9 @@ namespace quildor::qt {
 
 // Decodes `jpeg` for a stretched control of `target` size: a picture larger than the target in
 // either direction comes back at exactly the target's size (a null size: the picture's own
-// size). Throws PlatformError, naming `name`, for a file that is cut short or damaged; nothing
-// for a JPEG the TurboJPEG API does not convert (a CMYK picture, say), which the caller then
-// decodes another way.
+// size). Throws forms::RunTimeError, naming `name`, for a file that is cut short or damaged;
+// nothing for a JPEG the TurboJPEG API does not convert (a CMYK picture, say), which the caller
+// then decodes another way.
 std::optional<QImage> DecodeJpeg(const QByteArray& jpeg, QSize target, const std::string& name);
 
 }  // namespace quildor::qt

@@ -24,6 +24,7 @@
 
 #include "forms/event_log.h"
 #include "forms/picture_header.h"
+#include "forms/run_time_error.h"
 #include "platform/qt/ini_file.h"
 #include "platform/qt/jpeg_decode.h"
 #include "platform/qt/qt_views.h"
@@ -105,11 +106,13 @@ bool QtPlatform::PrevInstance() {
   const std::string path = dir + "/quildor-" + std::to_string(::getuid()) + ".lock";
   lock_fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (lock_fd_ < 0) {
-    throw PlatformError("Cannot open the instance lock " + path + ": " + std::strerror(errno));
+    throw forms::RunTimeError("Cannot open the instance lock " + path + ": " +
+                              std::strerror(errno));
   }
   if (::flock(lock_fd_, LOCK_EX | LOCK_NB) != 0) {
     if (errno != EWOULDBLOCK) {
-      throw PlatformError("Cannot take the instance lock " + path + ": " + std::strerror(errno));
+      throw forms::RunTimeError("Cannot take the instance lock " + path + ": " +
+                                std::strerror(errno));
     }
     prev_instance_ = true;
   }
@@ -142,7 +145,8 @@ QWindow* QtPlatform::ForeignWindow() {
   xcb_get_geometry_reply_t* geometry =
       xcb_get_geometry_reply(connection, xcb_get_geometry(connection, id), nullptr);
   if (!geometry) {
-    throw PlatformError("The window " + std::to_string(id) + " given to draw in does not exist");
+    throw forms::RunTimeError("The window " + std::to_string(id) +
+                              " given to draw in does not exist");
   }
   foreign_size_ = QSize(geometry->width, geometry->height);
   std::free(geometry);
@@ -218,22 +222,22 @@ forms::Picture QtPlatform::LoadPicture(const std::string& path, int width, int h
   // Only a regular file is opened for reading (a FIFO or a device could block the program, a
   // folder is no picture); the check and the read use the same open file.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) throw PlatformError("Cannot open " + path + ": " + std::strerror(errno));
+  if (fd < 0) throw forms::RunTimeError("Cannot open " + path + ": " + std::strerror(errno));
   struct stat st{};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
-    throw PlatformError(path + " is not a file");
+    throw forms::RunTimeError(path + " is not a file");
   }
   QFile file;
   if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
     ::close(fd);
-    throw PlatformError("Cannot read " + path);
+    throw forms::RunTimeError("Cannot read " + path);
   }
   QImageReader reader(&file);
   reader.setAutoTransform(false);
   const QSize size = reader.size();
   if (!size.isValid() || size.isEmpty()) {
-    throw PlatformError(path + " is not a picture: " + reader.errorString().toStdString());
+    throw forms::RunTimeError(path + " is not a picture: " + reader.errorString().toStdString());
   }
   const forms::DeclaredSize declared{reader.format() == "jpeg"
                                          ? forms::DeclaredSize::Format::Jpeg
@@ -241,8 +245,8 @@ forms::Picture QtPlatform::LoadPicture(const std::string& path, int width, int h
                                      static_cast<std::uint64_t>(size.width()),
                                      static_cast<std::uint64_t>(size.height())};
   if (!forms::AcceptableSize(declared)) {
-    throw PlatformError(path + " is too large a picture (" + std::to_string(size.width()) + " x " +
-                        std::to_string(size.height()) + ")");
+    throw forms::RunTimeError(path + " is too large a picture (" + std::to_string(size.width()) +
+                              " x " + std::to_string(size.height()) + ")");
   }
   auto p = std::make_shared<forms::PictureData>();
   p->width = size.width();
@@ -252,11 +256,11 @@ forms::Picture QtPlatform::LoadPicture(const std::string& path, int width, int h
   // A JPEG is decoded at the decoder's own smallest scale that covers the control it fills.
   if (reader.format() == "jpeg" && st.st_size <= kMaxJpegFileBytes && file.seek(0)) {
     const QByteArray bytes = file.readAll();
-    if (bytes.size() != st.st_size) throw PlatformError("Cannot read " + path);
+    if (bytes.size() != st.st_size) throw forms::RunTimeError("Cannot read " + path);
     const auto header = forms::ReadDeclaredSize(
         reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size()));
     if (header && !forms::AcceptableSize(*header)) {
-      throw PlatformError(path + " is too large a picture");
+      throw forms::RunTimeError(path + " is too large a picture");
     }
     if (auto image = DecodeJpeg(bytes, QSize(width, height), path)) {
       p->native = std::make_shared<QImage>(std::move(*image));
@@ -276,9 +280,9 @@ forms::Picture QtPlatform::LoadPicture(const std::string& path, int width, int h
   g_previous_handler = qInstallMessageHandler(WatchDecoderMessages);
   QImage decoded = reader.read();
   qInstallMessageHandler(g_previous_handler);
-  if (g_truncated) throw PlatformError(path + " is cut short");
+  if (g_truncated) throw forms::RunTimeError(path + " is cut short");
   if (decoded.isNull()) {
-    throw PlatformError("Cannot load " + path + ": " + reader.errorString().toStdString());
+    throw forms::RunTimeError("Cannot load " + path + ": " + reader.errorString().toStdString());
   }
   // Other formats are decoded at full size: scaled smoothly, once, to the control's size.
   decoded = decoded.convertToFormat(QImage::Format_RGB32);
@@ -303,8 +307,8 @@ forms::Picture QtPlatform::ResourcePicture(forms::ResourcePicture which) {
   QImageReader reader{QString::fromLatin1(name)};
   auto image = std::make_shared<QImage>(reader.read());
   if (image->isNull()) {
-    throw PlatformError(std::string("Cannot load the built-in picture ") + name + ": " +
-                        reader.errorString().toStdString());
+    throw forms::RunTimeError(std::string("Cannot load the built-in picture ") + name + ": " +
+                              reader.errorString().toStdString());
   }
   auto p = std::make_shared<forms::PictureData>();
   p->width = image->width();
@@ -339,9 +343,7 @@ void QtPlatform::MsgBox(const std::string& text, const std::string& title) {
   box.setTextFormat(Qt::PlainText);
   box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
   box.setCursor(Qt::ArrowCursor);
-  ++message_boxes_open_;
   box.exec();
-  --message_boxes_open_;
 }
 
 void QtPlatform::Exit(int status) {

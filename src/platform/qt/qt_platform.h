@@ -83,7 +83,6 @@ class QtPlatform : public Platform {
 
   // Called by the views.
   void Deliver(forms::Form& form, forms::Event e, const forms::Control* source);
-  bool InMessageBox() const { return message_boxes_open_ > 0; }
 
  private:
   std::string command_line_;
@@ -92,7 +91,6 @@ class QtPlatform : public Platform {
   bool prev_instance_checked_ = false;
   bool prev_instance_ = false;
   std::int32_t cursor_counter_ = 0;
-  int message_boxes_open_ = 0;
   DirEnumeration dir_;
   std::unique_ptr<QSocketNotifier> signal_notifier_;
   bool foreign_checked_ = false;

@@ -281,17 +281,13 @@ class SpinWidget : public ControlWidgetBase<QWidget> {
 
 }  // namespace
 
-// A timer control: runs while enabled with an interval above 0, and delivers its ticks. A tick
-// that falls due while one of the program's message boxes is open is skipped, so that boxes never
-// stack up.
+// A timer control: runs while enabled with an interval above 0, and delivers its ticks.
 class FormWidget::TimerView : public forms::ControlView {
  public:
   TimerView(FormWidget& form, Control& c) : form_(form), c_(c) {
     timer_.setTimerType(Qt::CoarseTimer);
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-      if (form_.platform().InMessageBox()) return;
-      form_.platform().Deliver(form_.form(), Event::Timer, &c_);
-    });
+    QObject::connect(&timer_, &QTimer::timeout,
+                     [this] { form_.platform().Deliver(form_.form(), Event::Timer, &c_); });
     c.AttachView(this);
     Apply();
   }

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "forms/picture_header.h"
+#include "forms/run_time_error.h"
 #include "platform/platform.h"
 
 namespace quildor::win32 {
@@ -32,7 +33,8 @@ struct ComPtr {
 [[noreturn]] void Fail(const std::string& name, const char* step, HRESULT hr) {
   char code[16];
   snprintf(code, sizeof code, "%08lX", static_cast<unsigned long>(hr));
-  throw PlatformError("Cannot load the picture " + name + " (" + step + ", error 0x" + code + ")");
+  throw forms::RunTimeError("Cannot load the picture " + name + " (" + step + ", error 0x" + code +
+                            ")");
 }
 
 IWICImagingFactory* Factory() {

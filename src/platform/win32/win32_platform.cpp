@@ -3,6 +3,7 @@
 #include <objbase.h>
 
 #include "forms/event_log.h"
+#include "forms/run_time_error.h"
 #include "platform/win32/win32_pictures.h"
 #include "platform/win32/win32_preview.h"
 #include "platform/win32/win32_registry.h"
@@ -74,8 +75,8 @@ bool Win32Platform::PrevInstance() {
   // atomic, so of two simultaneous starts exactly one sees it new.
   instance_mutex_ = CreateMutexW(nullptr, FALSE, L"Local\\Quildor.SCRNSAVE.TheQuildorAnthology");
   if (!instance_mutex_) {
-    throw PlatformError("Cannot create the instance mutex (error " +
-                        std::to_string(GetLastError()) + ")");
+    throw forms::RunTimeError("Cannot create the instance mutex (error " +
+                              std::to_string(GetLastError()) + ")");
   }
   prev_instance_ = GetLastError() == ERROR_ALREADY_EXISTS;
   return prev_instance_;
@@ -122,7 +123,8 @@ std::string Win32Platform::NextOrdinaryFile(WIN32_FIND_DATAW& data, bool have_en
         const DWORD err = GetLastError();
         CloseFind();
         if (err == ERROR_NO_MORE_FILES) return "";
-        throw PlatformError("Cannot read the photo folder (error " + std::to_string(err) + ")");
+        throw forms::RunTimeError("Cannot read the photo folder (error " + std::to_string(err) +
+                                  ")");
       }
     }
     have_entry = false;
@@ -141,8 +143,8 @@ std::string Win32Platform::DirStart(const std::string& pattern) {
     if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND || err == ERROR_NO_MORE_FILES) {
       return "";
     }
-    throw PlatformError("Cannot read the photo folder " + pattern + " (error " +
-                        std::to_string(err) + ")");
+    throw forms::RunTimeError("Cannot read the photo folder " + pattern + " (error " +
+                              std::to_string(err) + ")");
   }
   find_ended_ = false;
   return NextOrdinaryFile(data, true);
@@ -150,7 +152,7 @@ std::string Win32Platform::DirStart(const std::string& pattern) {
 
 std::string Win32Platform::DirNext() {
   if (find_ == INVALID_HANDLE_VALUE || find_ended_) {
-    throw PlatformError("No file enumeration is running");
+    throw forms::RunTimeError("No file enumeration is running");
   }
   WIN32_FIND_DATAW data;
   return NextOrdinaryFile(data, false);
@@ -199,7 +201,7 @@ forms::Picture Win32Platform::ResourcePicture(forms::ResourcePicture which) {
   HRSRC found = FindResourceW(instance_, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10) /*RT_RCDATA*/);
   HGLOBAL loaded = found ? LoadResource(instance_, found) : nullptr;
   const void* data = loaded ? LockResource(loaded) : nullptr;
-  if (!data) throw PlatformError(std::string("The built-in picture is missing: ") + name);
+  if (!data) throw forms::RunTimeError(std::string("The built-in picture is missing: ") + name);
   return DecodePicture(data, SizeofResource(instance_, found), name);
 }
 
@@ -238,10 +240,8 @@ void Win32Platform::MsgBox(const std::string& text, const std::string& title) {
   for (const auto& [form, view] : forms_) {
     if (view->hwnd() && IsWindowVisible(view->hwnd())) owner = view->hwnd();
   }
-  ++message_boxes_open_;
   MessageBoxW(owner, Widen(text).c_str(), Widen(title).c_str(),
               MB_OK | MB_SETFOREGROUND | MB_TOPMOST);
-  --message_boxes_open_;
 }
 
 void Win32Platform::Exit(int status) { ExitProcess(static_cast<UINT>(status)); }

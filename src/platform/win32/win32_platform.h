@@ -72,7 +72,6 @@ class Win32Platform : public Platform {
 
   // Called by the views.
   void Deliver(forms::Form& form, forms::Event e, const forms::Control* source);
-  bool InMessageBox() const { return message_boxes_open_ > 0; }
   void FormWindowDestroyed();
 
  private:
@@ -83,7 +82,6 @@ class Win32Platform : public Platform {
   bool prev_instance_checked_ = false;
   bool prev_instance_ = false;
   bool com_initialized_ = false;
-  int message_boxes_open_ = 0;
   HANDLE find_ = INVALID_HANDLE_VALUE;   // the running file enumeration
   bool find_ended_ = true;
   void CloseFind();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "forms/run_time_error.h"
 #include "platform/win32/win32_paint.h"
 #include "platform/win32/win32_platform.h"
 
@@ -29,7 +30,7 @@ PreviewWindow::PreviewWindow(Win32Platform& platform, forms::Form& form, HWND pa
   GetClientRect(parent, &client);
   hwnd_ = CreateWindowExW(0, kPreviewClass, L"", WS_CHILD | WS_VISIBLE | WS_DISABLED, 0, 0,
                           client.right, client.bottom, parent, nullptr, platform.instance(), this);
-  if (!hwnd_) throw PlatformError("Cannot create the preview window");
+  if (!hwnd_) throw forms::RunTimeError("Cannot create the preview window");
 }
 
 PreviewWindow::~PreviewWindow() {

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "forms/run_time_error.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_platform.h"
 
@@ -61,8 +62,9 @@ void WriteRegistrySetting(const std::wstring& app, const std::wstring& section,
     RegCloseKey(hkey);
   }
   if (rc != ERROR_SUCCESS) {
-    throw PlatformError("Cannot save the setting \"" + Narrow(key) + "\" in HKEY_CURRENT_USER\\" +
-                        Narrow(path) + " (error " + std::to_string(rc) + ")");
+    throw forms::RunTimeError("Cannot save the setting \"" + Narrow(key) +
+                              "\" in HKEY_CURRENT_USER\\" + Narrow(path) + " (error " +
+                              std::to_string(rc) + ")");
   }
 }
 

@@ -17,7 +17,7 @@ std::optional<std::wstring> ReadRegistrySetting(const std::wstring& app, const s
                                                 const std::wstring& key);
 
 // Stores a REG_SZ value, creating the keys when missing, and flushes it to disk before returning.
-// Throws PlatformError naming the key when that fails.
+// Throws forms::RunTimeError naming the key when that fails.
 void WriteRegistrySetting(const std::wstring& app, const std::wstring& section,
                           const std::wstring& key, const std::wstring& value);
 

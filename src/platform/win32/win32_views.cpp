@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "forms/run_time_error.h"
 #include "platform/win32/win32_paint.h"
 #include "platform/win32/win32_pictures.h"
 #include "platform/win32/win32_platform.h"
@@ -462,7 +463,7 @@ FormWindow::FormWindow(Win32Platform& platform, forms::Form& form)
   hwnd_ = CreateWindowExW(ex_style, kFormClass, Widen(d.caption).c_str(), style, x, y,
                           r.right - r.left, r.bottom - r.top, nullptr, nullptr,
                           platform.instance(), this);
-  if (!hwnd_) throw PlatformError("Cannot create the window " + d.name);
+  if (!hwnd_) throw forms::RunTimeError("Cannot create the window " + d.name);
   if (d.has_icon) {
     HICON icon = LoadIconW(platform.instance(), MAKEINTRESOURCEW(1));
     SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
@@ -527,7 +528,7 @@ void FormWindow::CreateControls() {
                                  r.right - r.left, r.bottom - r.top, parent,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)),
                                  platform_.instance(), nullptr);
-    if (!view->hwnd) throw PlatformError("Cannot create the control " + c.Name());
+    if (!view->hwnd) throw forms::RunTimeError("Cannot create the control " + c.Name());
     SetWindowLongPtrW(view->hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(view.get()));
     c.AttachView(view.get());
     if (!c.design().tooltip.empty()) {
@@ -641,7 +642,7 @@ LRESULT FormWindow::HandleFormMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_TIMER:
       for (const auto& t : timers_) {
         if (t->id == wp) {
-          if (!platform_.InMessageBox()) Deliver(Event::Timer, t->control);
+          Deliver(Event::Timer, t->control);
           return 0;
         }
       }

@@ -3,8 +3,8 @@
 // spin button are the project's own controls), plus a window timer per timer control.
 //
 // Input routing: a key pressed in the window or any of its children is the form's KeyDown. Mouse
-// input over a child is that control's and never reaches the form beneath it. A tick that falls
-// due while one of the program's message boxes is open is skipped, so boxes never stack up.
+// input over a child is that control's and never reaches the form beneath it. Every tick is
+// delivered; the program drops those that fall due while one of its message boxes is open.
 #pragma once
 
 #include <windows.h>
