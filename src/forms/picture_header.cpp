@@ -1,5 +1,7 @@
 #include "forms/picture_header.h"
 
+#include "forms/run_time_error.h"
+
 namespace quildor::forms {
 
 namespace {
@@ -59,12 +61,37 @@ std::optional<DeclaredSize> ReadDeclaredSize(const std::uint8_t* d, std::size_t 
   return std::nullopt;
 }
 
+namespace {
+
+std::uint64_t PixelLimit(const DeclaredSize& s) {
+  return s.format != DeclaredSize::Format::Jpeg ? 40'000'000ULL
+         : s.progressive                        ? 30'000'000ULL
+                                                : 400'000'000ULL;
+}
+
+}  // namespace
+
 bool AcceptableSize(const DeclaredSize& s) {
-  const std::uint64_t pixels = s.width * s.height;
-  const std::uint64_t limit = s.format != DeclaredSize::Format::Jpeg ? 40'000'000ULL
-                              : s.progressive                           ? 30'000'000ULL
-                                                                        : 400'000'000ULL;
-  return s.width > 0 && s.height > 0 && pixels <= limit;
+  return s.width > 0 && s.height > 0 && s.width * s.height <= PixelLimit(s);
+}
+
+void CheckDeclaredSize(const DeclaredSize& s, const std::string& name) {
+  if (AcceptableSize(s)) return;
+  if (s.width == 0 || s.height == 0) {
+    throw RunTimeError(name + " is not a picture: it declares no size");
+  }
+  const char* kind = s.format != DeclaredSize::Format::Jpeg ? "a picture decoded at full size"
+                     : s.progressive                        ? "a progressive JPEG"
+                                                            : "a JPEG";
+  throw RunTimeError(name + " is too large a picture: " + std::to_string(s.width) + " x " +
+                     std::to_string(s.height) + " pixels, where " + kind + " may have " +
+                     std::to_string(PixelLimit(s) / 1'000'000) + " million at most");
+}
+
+PixelSize DecodedSize(PixelSize own, PixelSize control) {
+  if (control.width <= 0 || control.height <= 0) return own;
+  if (own.width > control.width || own.height > control.height) return control;
+  return own;
 }
 
 }  // namespace quildor::forms

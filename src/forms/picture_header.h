@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace quildor::forms {
 
@@ -26,5 +27,22 @@ std::optional<DeclaredSize> ReadDeclaredSize(const std::uint8_t* data, std::size
 // of its coefficients (three bytes a pixel) and may declare up to 30 million; any other format
 // is decoded at full size, four bytes a pixel, and may declare up to 40 million.
 bool AcceptableSize(const DeclaredSize& s);
+
+// Throws RunTimeError naming `name` when AcceptableSize refuses `s`, saying why: no size at all,
+// or more pixels than a picture of its kind may have. A loader whose decoder tells only whether a
+// file is a JPEG passes Png for any other kind (decoded at full size, as all of them are).
+void CheckDeclaredSize(const DeclaredSize& s, const std::string& name);
+
+struct PixelSize {
+  int width = 0;
+  int height = 0;
+  bool operator==(const PixelSize&) const = default;
+};
+
+// The size a loader hands back a picture of `own` size for a control of `control` size that
+// stretches it: larger than the control in either direction, exactly the control's size (so the
+// picture is resampled once, by the loader, and the view draws it as it is); otherwise its own
+// size, for the view to stretch. A control size of zero asks for the picture's own size.
+PixelSize DecodedSize(PixelSize own, PixelSize control);
 
 }  // namespace quildor::forms

@@ -1,9 +1,12 @@
-// The size a picture file declares, read from its header alone.
+// The size a picture file declares, read from its header alone; the loaders' shared rules on it.
 #include "forms/picture_header.h"
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
+
+#include "forms/run_time_error.h"
 
 namespace quildor::forms {
 namespace {
@@ -71,6 +74,48 @@ TEST(DeclaredSize, LimitsDependOnHowTheFormatIsDecoded) {
   EXPECT_FALSE(AcceptableSize({DeclaredSize::Format::Gif, 0, 10}));
   EXPECT_FALSE(Read(Bytes{'x', 'y'}).has_value());
   EXPECT_FALSE(Read(Bytes{}).has_value());
+}
+
+TEST(DeclaredSize, ARefusalNamesTheFileAndSaysWhy) {
+  const struct {
+    DeclaredSize size;
+    const char* message;   // empty: accepted
+  } cases[] = {
+      {{DeclaredSize::Format::Jpeg, 6000, 4000}, ""},
+      {{DeclaredSize::Format::Gif, 0, 10}, "A.GIF is not a picture: it declares no size"},
+      {{DeclaredSize::Format::Jpeg, 8000, 8000, true},
+       "A.GIF is too large a picture: 8000 x 8000 pixels, where a progressive JPEG may have 30 "
+       "million at most"},
+      {{DeclaredSize::Format::Png, 10000, 10000},
+       "A.GIF is too large a picture: 10000 x 10000 pixels, where a picture decoded at full size "
+       "may have 40 million at most"},
+  };
+  for (const auto& c : cases) {
+    std::string what;
+    try {
+      CheckDeclaredSize(c.size, "A.GIF");
+    } catch (const RunTimeError& e) {
+      what = e.what();
+    }
+    EXPECT_EQ(what, c.message);
+  }
+}
+
+TEST(DecodedSize, LargerEitherWayIsTheControlsSizeSmallerItsOwn) {
+  const struct {
+    PixelSize own, control, shown;
+  } cases[] = {
+      {{3000, 2000}, {777, 473}, {777, 473}},   // larger both ways
+      {{776, 496}, {777, 473}, {777, 473}},     // taller only: still resampled once, here
+      {{800, 400}, {777, 473}, {777, 473}},     // wider only
+      {{777, 473}, {777, 473}, {777, 473}},     // exactly the control's size
+      {{64, 48}, {777, 473}, {64, 48}},         // smaller: the view stretches it
+      {{3000, 2000}, {0, 0}, {3000, 2000}},     // no control size: its own
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(DecodedSize(c.own, c.control), c.shown)
+        << c.own.width << " x " << c.own.height << " for " << c.control.width;
+  }
 }
 
 }  // namespace

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <memory>
 
+#include "forms/picture_header.h"
 #include "forms/run_time_error.h"
-#include "platform/platform.h"
 
 namespace quildor::qt {
 
@@ -50,9 +50,11 @@ std::optional<QImage> DecodeJpeg(const QByteArray& jpeg, QSize target, const std
     }
   }
   // Larger than the target either way: one smooth scale to exactly the target's size.
-  if (target.isValid() && !target.isEmpty() &&
-      (out_width > target.width() || out_height > target.height())) {
-    image = image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  const forms::PixelSize shown =
+      forms::DecodedSize({out_width, out_height}, {target.width(), target.height()});
+  if (shown != forms::PixelSize{out_width, out_height}) {
+    image = image.scaled(shown.width, shown.height, Qt::IgnoreAspectRatio,
+                         Qt::SmoothTransformation);
   }
   return image;
 }

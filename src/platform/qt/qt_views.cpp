@@ -10,8 +10,8 @@
 #include <QScreen>
 #include <QToolButton>
 
-#include <cmath>
 
+#include "forms/drawing.h"
 #include "forms/event_log.h"
 #include "platform/qt/qt_platform.h"
 
@@ -37,7 +37,7 @@ QColor ToQColor(const forms::Color& c) {
 QFont ToQFont(const forms::Font& f) {
   QFont font(QString::fromStdString(f.name));
   // Point sizes at the 96 pixels per inch that 15 twips per pixel stands for: 8.25 pt is 11 px.
-  font.setPixelSize(static_cast<int>(std::lround(f.points * 96.0 / 72.0)));
+  font.setPixelSize(forms::FontPixelHeight(f.points));
   font.setBold(f.bold);
   return font;
 }
@@ -48,30 +48,17 @@ const QImage* ImageOf(const forms::Picture& p) {
 
 namespace {
 
-constexpr QColor kBevelShadow(128, 128, 128);
-constexpr QColor kBevelLight(255, 255, 255);
+QRect ToQRect(const forms::PixelRect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
 
-QRect TwipsRect(const Control& c) {
-  return QRect(TwipsToPixels(c.Left()), TwipsToPixels(c.Top()), TwipsToPixels(c.Width()),
-               TwipsToPixels(c.Height()));
+forms::PixelRect ToPixelRect(const QRect& r) {
+  return forms::PixelRect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
 }
 
-// Draws a bevel `width` pixels wide just inside `r`; an inset bevel is dark at the top and left.
-void DrawBevel(QPainter& p, const QRect& r, forms::Bevel bevel, int width) {
-  if (bevel == forms::Bevel::None || width <= 0) return;
-  const bool inset = bevel == forms::Bevel::Inset;
-  const QColor top_left = inset ? kBevelShadow : kBevelLight;
-  const QColor bottom_right = inset ? kBevelLight : kBevelShadow;
-  for (int i = 0; i < width; ++i) {
-    const QRect b = r.adjusted(i, i, -i, -i);
-    if (b.width() <= 0 || b.height() <= 0) break;
-    p.setPen(top_left);
-    p.drawLine(b.left(), b.top(), b.right(), b.top());
-    p.drawLine(b.left(), b.top(), b.left(), b.bottom());
-    p.setPen(bottom_right);
-    p.drawLine(b.left() + 1, b.bottom(), b.right(), b.bottom());
-    p.drawLine(b.right(), b.top() + 1, b.right(), b.bottom());
-  }
+QRect TwipsRect(const Control& c) { return ToQRect(forms::ControlRect(c)); }
+
+// Fills each strip the core computed (bevels, 3-D borders) with its shade's colour.
+void FillStrips(QPainter& p, const std::vector<forms::Strip>& strips) {
+  for (const forms::Strip& s : strips) p.fillRect(ToQRect(s.rect), ToQColor(forms::ShadeColor(s.shade)));
 }
 
 // What every control view shares: geometry from the model, and input that stops at the control.
@@ -134,11 +121,7 @@ class PanelWidget : public ControlWidgetBase<QWidget> {
     const auto& d = c_.design();
     QPainter p(this);
     p.fillRect(rect(), ToQColor(d.back_color));
-    QRect r = rect();
-    DrawBevel(p, r, d.outer_bevel, d.bevel_width);
-    if (d.outer_bevel != forms::Bevel::None) r.adjust(d.bevel_width, d.bevel_width, -d.bevel_width, -d.bevel_width);
-    r.adjust(d.border_width, d.border_width, -d.border_width, -d.border_width);
-    DrawBevel(p, r, d.inner_bevel, d.bevel_width);
+    FillStrips(p, forms::Panel(d, ToPixelRect(rect())).strips);
     if (!c_.Caption().empty()) {
       p.setPen(ToQColor(d.fore_color));
       p.setFont(ToQFont(d.font));
@@ -160,21 +143,11 @@ class ImageWidget : public ControlWidgetBase<QWidget> {
   void paintEvent(QPaintEvent*) override {
     const auto& d = c_.design();
     QPainter p(this);
-    int inset = 0;
-    if (d.border == forms::BorderStyle::Single) {
-      // The toolkit's 3-D border: two pixels, sunken.
-      DrawBevel(p, rect(), forms::Bevel::Inset, 1);
-      p.setPen(QColor(64, 64, 64));
-      p.drawLine(1, 1, width() - 2, 1);
-      p.drawLine(1, 1, 1, height() - 2);
-      p.setPen(QColor(212, 208, 200));
-      p.drawLine(2, height() - 2, width() - 2, height() - 2);
-      p.drawLine(width() - 2, 2, width() - 2, height() - 2);
-      inset = 2;
-    }
+    const forms::ImageGeometry geometry = forms::Image(d, ToPixelRect(rect()));
+    FillStrips(p, geometry.strips);
     const QImage* image = ImageOf(c_.GetPicture());
     if (!image || image->isNull()) return;
-    const QRect area = rect().adjusted(inset, inset, -inset, -inset);
+    const QRect area = ToQRect(geometry.area);
     if (d.stretch) {
       // Smooth scaling, computed once per picture and size rather than at every repaint.
       if (scaled_.size() != area.size()) {
@@ -363,7 +336,7 @@ void FormWidget::CreateControls() {
       case ControlKind::Timer: break;
     }
     widgets_[&c] = w;
-    if (c.Kind() != ControlKind::Image && c.Kind() != ControlKind::Label) windowed.push_back(w);
+    if (forms::IsWindowed(c.Kind())) windowed.push_back(w);
     if (c.design().tab_index < 0 || c.Kind() == ControlKind::Panel3D) w->setFocusPolicy(Qt::NoFocus);
   }
   // Windowed controls stand above the image and label controls that share their container.

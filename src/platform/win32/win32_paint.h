@@ -3,12 +3,19 @@
 
 #include <windows.h>
 
+#include <vector>
+
+#include "forms/drawing.h"
 #include "forms/form.h"
 
 namespace quildor::win32 {
 
 COLORREF ToColorRef(const forms::Color& c);
 void Fill(HDC dc, const RECT& r, COLORREF color);
+RECT ToRect(const forms::PixelRect& r);
+forms::PixelRect ToPixelRect(const RECT& r);
+// Fills each strip the core computed (bevels, 3-D borders) with its shade's colour.
+void FillStrips(HDC dc, const std::vector<forms::Strip>& strips);
 SIZE BitmapSize(HBITMAP bitmap);
 
 // A GDI font for a designed font, at 96 pixels per inch (the resolution 15 twips per pixel

@@ -67,20 +67,19 @@ forms::Picture Decode(IWICStream* stream, const std::string& name, int max_width
   if (FAILED(hr) || own_width == 0 || own_height == 0) Fail(name, "size", hr);
   GUID format{};
   decoder->GetContainerFormat(&format);
-  const forms::DeclaredSize declared{IsEqualGUID(format, GUID_ContainerFormatJpeg)
-                                         ? forms::DeclaredSize::Format::Jpeg
-                                         : forms::DeclaredSize::Format::Png,
-                                     own_width, own_height};
-  if (!forms::AcceptableSize(declared)) Fail(name, "too large a picture", E_FAIL);
+  forms::CheckDeclaredSize({IsEqualGUID(format, GUID_ContainerFormatJpeg)
+                                ? forms::DeclaredSize::Format::Jpeg
+                                : forms::DeclaredSize::Format::Png,
+                            own_width, own_height},
+                           name);
 
   IWICBitmapSource* source = frame.get();
   ComPtr<IWICBitmapScaler> scaler;
-  UINT width = own_width, height = own_height;
-  if (max_width > 0 && max_height > 0 &&
-      (own_width > static_cast<UINT>(max_width) || own_height > static_cast<UINT>(max_height))) {
+  const forms::PixelSize own{static_cast<int>(own_width), static_cast<int>(own_height)};
+  const forms::PixelSize shown = forms::DecodedSize(own, {max_width, max_height});
+  const UINT width = static_cast<UINT>(shown.width), height = static_cast<UINT>(shown.height);
+  if (shown != own) {
     // Larger than the control either way: scaled once to exactly its size (it stretches).
-    width = static_cast<UINT>(max_width);
-    height = static_cast<UINT>(max_height);
     hr = factory->CreateBitmapScaler(&scaler);
     if (SUCCEEDED(hr)) {
       hr = scaler->Initialize(frame.get(), width, height, WICBitmapInterpolationModeFant);
@@ -148,7 +147,7 @@ forms::Picture LoadPictureFile(const std::wstring& path, const std::string& name
   CloseHandle(file);
   if (!read) Fail(name, "not a file", E_INVALIDARG);
   if (const auto declared = forms::ReadDeclaredSize(head.data(), got)) {
-    if (!forms::AcceptableSize(*declared)) Fail(name, "too large a picture", E_FAIL);
+    forms::CheckDeclaredSize(*declared, name);
   }
   ComPtr<IWICStream> stream;
   HRESULT hr = Factory()->CreateStream(&stream);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "forms/drawing.h"
 #include "forms/run_time_error.h"
 #include "platform/win32/win32_paint.h"
 #include "platform/win32/win32_pictures.h"
@@ -25,8 +26,6 @@ constexpr wchar_t kFormClass[] = L"QuildorForm";
 constexpr wchar_t kChildClass[] = L"QuildorControl";
 constexpr UINT_PTR kSpinRepeatTimer = 1;
 constexpr UINT kSpinRepeatMs = 250;
-constexpr COLORREF kBevelShadow = RGB(128, 128, 128);
-constexpr COLORREF kBevelLight = RGB(255, 255, 255);
 
 }  // namespace
 
@@ -46,23 +45,17 @@ void Fill(HDC dc, const RECT& r, COLORREF color) {
   DeleteObject(brush);
 }
 
-namespace {
+RECT ToRect(const forms::PixelRect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 
-// A bevel `width` pixels wide just inside `r`; an inset bevel is dark at the top and left.
-void DrawBevel(HDC dc, const RECT& r, forms::Bevel bevel, int width) {
-  if (bevel == forms::Bevel::None || width <= 0) return;
-  const bool inset = bevel == forms::Bevel::Inset;
-  const COLORREF top_left = inset ? kBevelShadow : kBevelLight;
-  const COLORREF bottom_right = inset ? kBevelLight : kBevelShadow;
-  for (int i = 0; i < width; ++i) {
-    const LONG l = r.left + i, t = r.top + i, rr = r.right - i, b = r.bottom - i;
-    if (rr - l <= 0 || b - t <= 0) break;
-    Fill(dc, RECT{l, t, rr, t + 1}, top_left);
-    Fill(dc, RECT{l, t, l + 1, b}, top_left);
-    Fill(dc, RECT{l + 1, b - 1, rr, b}, bottom_right);
-    Fill(dc, RECT{rr - 1, t + 1, rr, b}, bottom_right);
-  }
+forms::PixelRect ToPixelRect(const RECT& r) {
+  return forms::PixelRect{r.left, r.top, r.right, r.bottom};
 }
+
+void FillStrips(HDC dc, const std::vector<forms::Strip>& strips) {
+  for (const forms::Strip& s : strips) Fill(dc, ToRect(s.rect), ToColorRef(forms::ShadeColor(s.shade)));
+}
+
+namespace {
 
 void DrawArrow(HDC dc, const RECT& r, bool left, COLORREF color) {
   const int cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2;
@@ -91,8 +84,7 @@ void DrawArrow(HDC dc, const RECT& r, bool left, COLORREF color) {
 }  // namespace
 
 HFONT CreateDesignFont(const forms::Font& f) {
-  const int pixels = static_cast<int>(std::lround(f.points * 96.0 / 72.0));
-  return CreateFontW(-pixels, 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+  return CreateFontW(-forms::FontPixelHeight(f.points), 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
                      DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                      DEFAULT_PITCH | FF_SWISS, Widen(f.name).c_str());
 }
@@ -134,22 +126,15 @@ void DrawCaption(HDC dc, RECT rc, const Control& c, HFONT font, UINT format) {
 void PaintPanel(HDC dc, const RECT& rc, const Control& c, HFONT font) {
   const auto& d = c.design();
   Fill(dc, rc, ToColorRef(d.back_color));
-  RECT r = rc;
-  DrawBevel(dc, r, d.outer_bevel, d.bevel_width);
-  if (d.outer_bevel != forms::Bevel::None) InflateRect(&r, -d.bevel_width, -d.bevel_width);
-  InflateRect(&r, -d.border_width, -d.border_width);
-  DrawBevel(dc, r, d.inner_bevel, d.bevel_width);
+  FillStrips(dc, forms::Panel(d, ToPixelRect(rc)).strips);
   DrawCaption(dc, rc, c, font, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
 }
 
 void PaintImage(HDC dc, const RECT& rc, const Control& c, COLORREF container) {
   const auto& d = c.design();
-  RECT area = rc;
-  if (d.border == forms::BorderStyle::Single) {
-    RECT edge = rc;
-    DrawEdge(dc, &edge, EDGE_SUNKEN, BF_RECT);
-    InflateRect(&area, -2, -2);
-  }
+  const forms::ImageGeometry geometry = forms::Image(d, ToPixelRect(rc));
+  FillStrips(dc, geometry.strips);
+  const RECT area = ToRect(geometry.area);
   HBITMAP bitmap = BitmapOf(c.GetPicture());
   if (!bitmap || !d.stretch) Fill(dc, area, container);
   if (!bitmap) return;
@@ -168,12 +153,7 @@ void PaintImage(HDC dc, const RECT& rc, const Control& c, COLORREF container) {
 
 namespace {
 
-RECT TwipsRect(const Control& c) {
-  const int l = TwipsToPixels(c.Left()), t = TwipsToPixels(c.Top());
-  return RECT{l, t, l + TwipsToPixels(c.Width()), t + TwipsToPixels(c.Height())};
-}
-
-bool IsWindowedKind(ControlKind k) { return k != ControlKind::Image && k != ControlKind::Label; }
+RECT TwipsRect(const Control& c) { return ToRect(forms::ControlRect(c)); }
 
 }  // namespace
 
@@ -552,7 +532,7 @@ void FormWindow::CreateControls() {
   // Windowed controls stand above the image and label controls of their container. Each
   // SetWindowPos(HWND_TOP) puts one on top, so in creation order the last made ends highest.
   for (const auto& child : children_) {
-    if (IsWindowedKind(child->control->Kind())) {
+    if (forms::IsWindowed(child->control->Kind())) {
       SetWindowPos(child->hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
   }
