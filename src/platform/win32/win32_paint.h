@@ -25,6 +25,9 @@ HFONT CreateDesignFont(const forms::Font& f);
 // Draws `bitmap` scaled smoothly (never nearest-pixel) to fill `area`.
 void StretchPicture(HDC dc, const RECT& area, HBITMAP bitmap);
 
+// A filled arrow head in the middle of `r`, pointing left or right (the spin button's halves).
+void DrawArrow(HDC dc, const RECT& r, bool left, COLORREF color);
+
 // A control's caption in its font and colour, within `rc`.
 void DrawCaption(HDC dc, RECT rc, const forms::Control& c, HFONT font, UINT format);
 

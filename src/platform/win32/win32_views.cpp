@@ -1,15 +1,11 @@
 #include "platform/win32/win32_views.h"
 
 #include <commctrl.h>
-#include <windowsx.h>
-
-#include <algorithm>
-#include <cmath>
 
 #include "forms/drawing.h"
 #include "forms/run_time_error.h"
+#include "platform/win32/win32_controls.h"
 #include "platform/win32/win32_paint.h"
-#include "platform/win32/win32_pictures.h"
 #include "platform/win32/win32_platform.h"
 
 namespace quildor::win32 {
@@ -23,367 +19,8 @@ using forms::TwipsToPixels;
 namespace {
 
 constexpr wchar_t kFormClass[] = L"QuildorForm";
-constexpr wchar_t kChildClass[] = L"QuildorControl";
-constexpr UINT_PTR kSpinRepeatTimer = 1;
-constexpr UINT kSpinRepeatMs = 250;
 
 }  // namespace
-
-COLORREF ToColorRef(const forms::Color& c) {
-  switch (c.system) {
-    case forms::Color::System::None: return RGB(c.r, c.g, c.b);
-    case forms::Color::System::ButtonText: return GetSysColor(COLOR_BTNTEXT);
-    case forms::Color::System::ButtonFace: return GetSysColor(COLOR_BTNFACE);
-    case forms::Color::System::WindowBackground: return GetSysColor(COLOR_WINDOW);
-  }
-  return RGB(c.r, c.g, c.b);
-}
-
-void Fill(HDC dc, const RECT& r, COLORREF color) {
-  HBRUSH brush = CreateSolidBrush(color);
-  FillRect(dc, &r, brush);
-  DeleteObject(brush);
-}
-
-RECT ToRect(const forms::PixelRect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
-
-forms::PixelRect ToPixelRect(const RECT& r) {
-  return forms::PixelRect{r.left, r.top, r.right, r.bottom};
-}
-
-void FillStrips(HDC dc, const std::vector<forms::Strip>& strips) {
-  for (const forms::Strip& s : strips) Fill(dc, ToRect(s.rect), ToColorRef(forms::ShadeColor(s.shade)));
-}
-
-namespace {
-
-void DrawArrow(HDC dc, const RECT& r, bool left, COLORREF color) {
-  const int cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2;
-  const int h = std::max(2, static_cast<int>(std::min(r.right - r.left, r.bottom - r.top)) / 3);
-  POINT pts[3];
-  if (left) {
-    pts[0] = {cx - h / 2 - 1, cy};
-    pts[1] = {cx + h / 2, cy - h};
-    pts[2] = {cx + h / 2, cy + h};
-  } else {
-    pts[0] = {cx + h / 2 + 1, cy};
-    pts[1] = {cx - h / 2, cy - h};
-    pts[2] = {cx - h / 2, cy + h};
-  }
-  HBRUSH brush = CreateSolidBrush(color);
-  HPEN pen = CreatePen(PS_SOLID, 1, color);
-  HGDIOBJ old_brush = SelectObject(dc, brush);
-  HGDIOBJ old_pen = SelectObject(dc, pen);
-  Polygon(dc, pts, 3);
-  SelectObject(dc, old_brush);
-  SelectObject(dc, old_pen);
-  DeleteObject(brush);
-  DeleteObject(pen);
-}
-
-}  // namespace
-
-HFONT CreateDesignFont(const forms::Font& f) {
-  return CreateFontW(-forms::FontPixelHeight(f.points), 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                     DEFAULT_PITCH | FF_SWISS, Widen(f.name).c_str());
-}
-
-SIZE BitmapSize(HBITMAP bitmap) {
-  BITMAP info{};
-  GetObjectW(bitmap, sizeof info, &info);
-  return SIZE{info.bmWidth, info.bmHeight < 0 ? -info.bmHeight : info.bmHeight};
-}
-
-void StretchPicture(HDC dc, const RECT& area, HBITMAP bitmap) {
-  const SIZE size = BitmapSize(bitmap);
-  HDC src = CreateCompatibleDC(dc);
-  HGDIOBJ old = SelectObject(src, bitmap);
-  const int w = area.right - area.left, h = area.bottom - area.top;
-  if (size.cx == w && size.cy == h) {
-    // Already the area's size (the loader scales photographs to their control): copied as is.
-    BitBlt(dc, area.left, area.top, w, h, src, 0, 0, SRCCOPY);
-  } else {
-    // HALFTONE averages the source pixels: smooth scaling, never nearest-pixel.
-    SetStretchBltMode(dc, HALFTONE);
-    SetBrushOrgEx(dc, 0, 0, nullptr);
-    StretchBlt(dc, area.left, area.top, w, h, src, 0, 0, size.cx, size.cy, SRCCOPY);
-  }
-  SelectObject(src, old);
-  DeleteDC(src);
-}
-
-void DrawCaption(HDC dc, RECT rc, const Control& c, HFONT font, UINT format) {
-  if (c.Caption().empty()) return;
-  HGDIOBJ old = SelectObject(dc, font);
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, ToColorRef(c.design().fore_color));
-  const std::wstring text = Widen(c.Caption());
-  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc, format | DT_NOPREFIX);
-  SelectObject(dc, old);
-}
-
-void PaintPanel(HDC dc, const RECT& rc, const Control& c, HFONT font) {
-  const auto& d = c.design();
-  Fill(dc, rc, ToColorRef(d.back_color));
-  FillStrips(dc, forms::Panel(d, ToPixelRect(rc)).strips);
-  DrawCaption(dc, rc, c, font, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-}
-
-void PaintImage(HDC dc, const RECT& rc, const Control& c, COLORREF container) {
-  const auto& d = c.design();
-  const forms::ImageGeometry geometry = forms::Image(d, ToPixelRect(rc));
-  FillStrips(dc, geometry.strips);
-  const RECT area = ToRect(geometry.area);
-  HBITMAP bitmap = BitmapOf(c.GetPicture());
-  if (!bitmap || !d.stretch) Fill(dc, area, container);
-  if (!bitmap) return;
-  if (d.stretch) {
-    StretchPicture(dc, area, bitmap);
-    return;
-  }
-  const SIZE size = BitmapSize(bitmap);
-  HDC src = CreateCompatibleDC(dc);
-  HGDIOBJ old = SelectObject(src, bitmap);
-  BitBlt(dc, area.left, area.top, std::min<LONG>(area.right - area.left, size.cx),
-         std::min<LONG>(area.bottom - area.top, size.cy), src, 0, 0, SRCCOPY);
-  SelectObject(src, old);
-  DeleteDC(src);
-}
-
-namespace {
-
-RECT TwipsRect(const Control& c) { return ToRect(forms::ControlRect(c)); }
-
-}  // namespace
-
-// One child window: its control, and what its drawing and input need.
-struct FormWindow::ChildView : forms::ControlView {
-  FormWindow* owner = nullptr;
-  Control* control = nullptr;
-  HWND hwnd = nullptr;
-  HBITMAP scaled = nullptr;   // a stretched picture of another size, scaled once
-  SIZE scaled_size{};
-  bool pressed = false;       // command button held down with the pointer inside
-  bool captured = false;
-  int spin_held = 0;          // -1 down arrow held, +1 up arrow held
-
-  ~ChildView() override {
-    if (control) control->AttachView(nullptr);
-    if (scaled) DeleteObject(scaled);
-  }
-
-  void PropertyChanged(const Control& c, Property p) override {
-    switch (p) {
-      case Property::Left:
-      case Property::Top:
-      case Property::Width:
-      case Property::Height: {
-        const RECT r = TwipsRect(c);
-        MoveWindow(hwnd, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
-        break;
-      }
-      case Property::Visible: ShowWindow(hwnd, c.Visible() ? SW_SHOWNA : SW_HIDE); break;
-      case Property::Enabled: EnableWindow(hwnd, c.Enabled()); break;
-      case Property::Caption:
-        SetWindowTextW(hwnd, Widen(c.Caption()).c_str());
-        InvalidateRect(hwnd, nullptr, FALSE);
-        break;
-      case Property::Picture:
-        if (scaled) DeleteObject(scaled);
-        scaled = nullptr;
-        InvalidateRect(hwnd, nullptr, FALSE);
-        break;
-      default: InvalidateRect(hwnd, nullptr, FALSE); break;
-    }
-  }
-
-  // The colour behind a transparent or empty control: its container's.
-  COLORREF ContainerColor() const {
-    const std::string& container = control->Container();
-    if (container.empty()) return ToColorRef(owner->form_.design().back_color);
-    return ToColorRef(owner->form_.Get(container).design().back_color);
-  }
-
-  void Paint(HDC dc) {
-    RECT rc;
-    GetClientRect(hwnd, &rc);
-    const auto& d = control->design();
-    switch (control->Kind()) {
-      case ControlKind::Panel3D: PaintPanel(dc, rc, d); break;
-      case ControlKind::Image: PaintImage(dc, rc, d); break;
-      case ControlKind::Label: PaintLabel(dc, rc, d); break;
-      case ControlKind::Command3D: PaintCommand(dc, rc, d); break;
-      case ControlKind::SpinButton: PaintSpin(dc, rc, d); break;
-      case ControlKind::Timer: break;
-    }
-  }
-
-  void DrawCaption(HDC dc, RECT rc, const Control::Design& d, UINT format) {
-    win32::DrawCaption(dc, rc, *control, owner->FontFor(d.font), format);
-  }
-
-  void PaintPanel(HDC dc, const RECT& rc, const Control::Design& d) {
-    win32::PaintPanel(dc, rc, *control, owner->FontFor(d.font));
-  }
-
-  void PaintImage(HDC dc, const RECT& rc, const Control::Design& d) {
-    HBITMAP bitmap = BitmapOf(control->GetPicture());
-    const int w = rc.right - rc.left, h = rc.bottom - rc.top;
-    const SIZE own = bitmap ? BitmapSize(bitmap) : SIZE{};
-    // Drawn straight from the picture when nothing is to be scaled (the loader gives photographs
-    // their control's size) or when it is not stretched.
-    if (!d.stretch || !bitmap || d.border != forms::BorderStyle::None ||
-        (own.cx == w && own.cy == h)) {
-      win32::PaintImage(dc, rc, *control, ContainerColor());
-      return;
-    }
-    // Any other stretched picture is scaled once per picture and size, not at every repaint.
-    if (!scaled || scaled_size.cx != w || scaled_size.cy != h) {
-      if (scaled) DeleteObject(scaled);
-      scaled = CreateCompatibleBitmap(dc, w, h);
-      scaled_size = {w, h};
-      HDC dst = CreateCompatibleDC(dc);
-      HGDIOBJ old = SelectObject(dst, scaled);
-      StretchPicture(dst, RECT{0, 0, w, h}, bitmap);
-      SelectObject(dst, old);
-      DeleteDC(dst);
-    }
-    HDC src = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(src, scaled);
-    BitBlt(dc, rc.left, rc.top, w, h, src, 0, 0, SRCCOPY);
-    SelectObject(src, old);
-    DeleteDC(src);
-  }
-
-  void PaintLabel(HDC dc, const RECT& rc, const Control::Design& d) {
-    Fill(dc, rc, d.transparent ? ContainerColor() : ToColorRef(d.back_color));
-    const UINT align = d.alignment == forms::Align::Center ? DT_CENTER : DT_LEFT;
-    DrawCaption(dc, rc, d, align | DT_WORDBREAK | DT_TOP);
-  }
-
-  void PaintCommand(HDC dc, const RECT& rc, const Control::Design& d) {
-    Fill(dc, rc, ToColorRef(d.back_color));
-    RECT edge = rc;
-    DrawEdge(dc, &edge, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
-    RECT text = rc;
-    if (pressed) OffsetRect(&text, 1, 1);
-    DrawCaption(dc, text, d, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    if (GetFocus() == hwnd) {
-      RECT focus = rc;
-      InflateRect(&focus, -4, -4);
-      DrawFocusRect(dc, &focus);
-    }
-  }
-
-  void PaintSpin(HDC dc, const RECT& rc, const Control::Design& d) {
-    Fill(dc, rc, ToColorRef(d.back_color));
-    const int mid = (rc.left + rc.right) / 2;
-    const RECT halves[2] = {{rc.left, rc.top, mid, rc.bottom}, {mid, rc.top, rc.right, rc.bottom}};
-    for (int i = 0; i < 2; ++i) {
-      RECT r = halves[i];
-      const bool held = spin_held == (i == 0 ? -1 : 1);
-      DrawEdge(dc, &r, held ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
-      DrawArrow(dc, halves[i], i == 0, ToColorRef(d.fore_color));
-    }
-  }
-
-  int SpinHalf(LPARAM lp) const {
-    RECT rc;
-    GetClientRect(hwnd, &rc);
-    return GET_X_LPARAM(lp) < (rc.left + rc.right) / 2 ? -1 : 1;
-  }
-
-  void Deliver(Event e) { owner->Deliver(e, control); }
-
-  LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp) {
-    switch (msg) {
-      case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hwnd, &ps);
-        Paint(dc);
-        EndPaint(hwnd, &ps);
-        return 0;
-      }
-      case WM_PRINTCLIENT:
-        Paint(reinterpret_cast<HDC>(wp));
-        return 0;
-      case WM_ERASEBKGND: return 1;
-      case WM_KEYDOWN:
-      case WM_SYSKEYDOWN:
-        if (control->Kind() == ControlKind::Command3D && (wp == VK_SPACE || wp == VK_RETURN)) {
-          Deliver(Event::Click);
-          return 0;
-        }
-        owner->Deliver(Event::KeyDown, nullptr);
-        return msg == WM_SYSKEYDOWN ? DefWindowProcW(hwnd, msg, wp, lp) : 0;
-      case WM_SETFOCUS:
-      case WM_KILLFOCUS: InvalidateRect(hwnd, nullptr, FALSE); return 0;
-      case WM_MOUSEMOVE:
-        if (captured && control->Kind() == ControlKind::Command3D) {
-          RECT rc;
-          GetClientRect(hwnd, &rc);
-          const bool inside = PtInRect(&rc, POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
-          if (inside != pressed) {
-            pressed = inside;
-            InvalidateRect(hwnd, nullptr, FALSE);
-          }
-        }
-        Deliver(Event::MouseMove);
-        return 0;
-      case WM_LBUTTONDOWN:
-      case WM_RBUTTONDOWN:
-      case WM_MBUTTONDOWN:
-        if (msg == WM_LBUTTONDOWN) {
-          SetCapture(hwnd);
-          captured = true;
-          if (control->Kind() == ControlKind::Command3D) {
-            pressed = true;
-            SetFocus(hwnd);
-            InvalidateRect(hwnd, nullptr, FALSE);
-          } else if (control->Kind() == ControlKind::SpinButton) {
-            spin_held = SpinHalf(lp);
-            InvalidateRect(hwnd, nullptr, FALSE);
-            SetTimer(hwnd, kSpinRepeatTimer, kSpinRepeatMs, nullptr);
-          }
-        }
-        Deliver(Event::MouseDown);
-        if (msg == WM_LBUTTONDOWN && spin_held != 0) {
-          Deliver(spin_held < 0 ? Event::SpinDown : Event::SpinUp);
-        }
-        return 0;
-      case WM_LBUTTONUP: {
-        if (!captured) return 0;
-        captured = false;
-        ReleaseCapture();
-        RECT rc;
-        GetClientRect(hwnd, &rc);
-        const bool inside = PtInRect(&rc, POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
-        const bool was_spin = spin_held != 0;
-        pressed = false;
-        spin_held = 0;
-        KillTimer(hwnd, kSpinRepeatTimer);
-        InvalidateRect(hwnd, nullptr, FALSE);
-        if (inside && !was_spin) Deliver(Event::Click);
-        return 0;
-      }
-      case WM_CAPTURECHANGED:
-        captured = false;
-        pressed = false;
-        spin_held = 0;
-        KillTimer(hwnd, kSpinRepeatTimer);
-        InvalidateRect(hwnd, nullptr, FALSE);
-        return 0;
-      case WM_TIMER:
-        if (wp == kSpinRepeatTimer && spin_held != 0) {
-          Deliver(spin_held < 0 ? Event::SpinDown : Event::SpinUp);
-        }
-        return 0;
-      case WM_GETDLGCODE: return DLGC_WANTALLKEYS;
-      default: return DefWindowProcW(hwnd, msg, wp, lp);
-    }
-  }
-};
 
 // A timer control, as a window timer of the form's window.
 struct FormWindow::TimerView : forms::ControlView {
@@ -417,9 +54,7 @@ void FormWindow::RegisterClasses(HINSTANCE instance) {
   wc.lpszClassName = kFormClass;
   RegisterClassExW(&wc);
 
-  wc.lpfnWndProc = ChildProc;
-  wc.lpszClassName = kChildClass;
-  RegisterClassExW(&wc);
+  ChildView::RegisterClass(instance);
 
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
   InitCommonControlsEx(&icc);
@@ -458,7 +93,7 @@ FormWindow::~FormWindow() {
   timers_.clear();
   if (hwnd_) {
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-    for (auto& child : children_) SetWindowLongPtrW(child->hwnd, GWLP_USERDATA, 0);
+    for (auto& child : children_) SetWindowLongPtrW(child->hwnd(), GWLP_USERDATA, 0);
     DestroyWindow(hwnd_);
   }
   children_.clear();
@@ -476,7 +111,7 @@ HFONT FormWindow::FontFor(const forms::Font& f) {
 
 HWND FormWindow::ControlWindow(const forms::Control& c) const {
   for (const auto& child : children_) {
-    if (child->control == &c) return child->hwnd;
+    if (&child->control() == &c) return child->hwnd();
   }
   return nullptr;
 }
@@ -497,20 +132,7 @@ void FormWindow::CreateControls() {
       continue;
     }
     HWND parent = c.Container().empty() ? hwnd_ : ControlWindow(form_.Get(c.Container()));
-    const RECT r = TwipsRect(c);
-    DWORD style = WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
-    if (c.Visible()) style |= WS_VISIBLE;
-    if (c.Kind() == ControlKind::Command3D) style |= WS_TABSTOP;
-    auto view = std::make_unique<ChildView>();
-    view->owner = this;
-    view->control = &c;
-    view->hwnd = CreateWindowExW(0, kChildClass, Widen(c.Caption()).c_str(), style, r.left, r.top,
-                                 r.right - r.left, r.bottom - r.top, parent,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)),
-                                 platform_.instance(), nullptr);
-    if (!view->hwnd) throw forms::RunTimeError("Cannot create the control " + c.Name());
-    SetWindowLongPtrW(view->hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(view.get()));
-    c.AttachView(view.get());
+    auto view = ChildView::Create(*this, c, parent, id++);
     if (!c.design().tooltip.empty()) {
       if (!tooltip_) {
         tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
@@ -523,7 +145,7 @@ void FormWindow::CreateControls() {
       ti.cbSize = TTTOOLINFOW_V1_SIZE;
       ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
       ti.hwnd = hwnd_;
-      ti.uId = reinterpret_cast<UINT_PTR>(view->hwnd);
+      ti.uId = reinterpret_cast<UINT_PTR>(view->hwnd());
       ti.lpszText = tip.data();
       SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
     }
@@ -532,8 +154,8 @@ void FormWindow::CreateControls() {
   // Windowed controls stand above the image and label controls of their container. Each
   // SetWindowPos(HWND_TOP) puts one on top, so in creation order the last made ends highest.
   for (const auto& child : children_) {
-    if (forms::IsWindowed(child->control->Kind())) {
-      SetWindowPos(child->hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (forms::IsWindowed(child->control().Kind())) {
+      SetWindowPos(child->hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
   }
 }
@@ -588,12 +210,6 @@ LRESULT CALLBACK FormWindow::FormProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
   auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
   return self->HandleFormMessage(msg, wp, lp);
-}
-
-LRESULT CALLBACK FormWindow::ChildProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  auto* view = reinterpret_cast<ChildView*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (!view) return DefWindowProcW(hwnd, msg, wp, lp);
-  return view->Handle(msg, wp, lp);
 }
 
 LRESULT FormWindow::HandleFormMessage(UINT msg, WPARAM wp, LPARAM lp) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "forms/form.h"
+#include "platform/win32/win32_controls.h"
 
 namespace quildor::win32 {
 
@@ -44,12 +45,10 @@ class FormWindow : public forms::FormView {
   static void RegisterClasses(HINSTANCE instance);
 
  private:
-  struct ChildView;
   struct TimerView;
-  friend struct ChildView;
+  friend class ChildView;   // delivers its control's events through the form
 
   static LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  static LRESULT CALLBACK ChildProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT HandleFormMessage(UINT msg, WPARAM wp, LPARAM lp);
 
   void CreateControls();

@@ -1,0 +1,336 @@
+#include "platform/win32/win32_controls.h"
+
+#include <windowsx.h>
+
+#include "forms/drawing.h"
+#include "forms/run_time_error.h"
+#include "platform/win32/win32_paint.h"
+#include "platform/win32/win32_pictures.h"
+#include "platform/win32/win32_platform.h"
+#include "platform/win32/win32_views.h"
+
+namespace quildor::win32 {
+
+using forms::Control;
+using forms::ControlKind;
+using forms::Event;
+using forms::Property;
+
+namespace {
+
+constexpr wchar_t kChildClass[] = L"QuildorControl";
+constexpr UINT_PTR kSpinRepeatTimer = 1;
+constexpr UINT kSpinRepeatMs = 250;
+
+RECT WindowRect(const Control& c) { return ToRect(forms::ControlRect(c)); }
+
+class PanelView : public ChildView {
+ public:
+  using ChildView::ChildView;
+
+ protected:
+  void Paint(HDC dc, const RECT& rc) override { PaintPanel(dc, rc, control_, Font()); }
+};
+
+class ImageView : public ChildView {
+ public:
+  using ChildView::ChildView;
+  ~ImageView() override {
+    if (scaled_) DeleteObject(scaled_);
+  }
+
+ protected:
+  void PictureChanged() override {
+    if (scaled_) DeleteObject(scaled_);
+    scaled_ = nullptr;
+  }
+
+  void Paint(HDC dc, const RECT& rc) override {
+    const auto& d = control_.design();
+    HBITMAP bitmap = BitmapOf(control_.GetPicture());
+    const int w = rc.right - rc.left, h = rc.bottom - rc.top;
+    const SIZE own = bitmap ? BitmapSize(bitmap) : SIZE{};
+    // Drawn straight from the picture when nothing is to be scaled (the loader gives photographs
+    // their control's size) or when it is not stretched.
+    if (!d.stretch || !bitmap || d.border != forms::BorderStyle::None ||
+        (own.cx == w && own.cy == h)) {
+      PaintImage(dc, rc, control_, ContainerColor());
+      return;
+    }
+    // Any other stretched picture is scaled once per picture and size, not at every repaint.
+    if (!scaled_ || scaled_size_.cx != w || scaled_size_.cy != h) {
+      if (scaled_) DeleteObject(scaled_);
+      scaled_ = CreateCompatibleBitmap(dc, w, h);
+      scaled_size_ = {w, h};
+      HDC dst = CreateCompatibleDC(dc);
+      HGDIOBJ old = SelectObject(dst, scaled_);
+      StretchPicture(dst, RECT{0, 0, w, h}, bitmap);
+      SelectObject(dst, old);
+      DeleteDC(dst);
+    }
+    HDC src = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(src, scaled_);
+    BitBlt(dc, rc.left, rc.top, w, h, src, 0, 0, SRCCOPY);
+    SelectObject(src, old);
+    DeleteDC(src);
+  }
+
+ private:
+  HBITMAP scaled_ = nullptr;   // a stretched picture of another size, scaled once
+  SIZE scaled_size_{};
+};
+
+class LabelView : public ChildView {
+ public:
+  using ChildView::ChildView;
+
+ protected:
+  void Paint(HDC dc, const RECT& rc) override {
+    const auto& d = control_.design();
+    Fill(dc, rc, d.transparent ? ContainerColor() : ToColorRef(d.back_color));
+    const UINT align = d.alignment == forms::Align::Center ? DT_CENTER : DT_LEFT;
+    DrawCaption(dc, rc, align | DT_WORDBREAK | DT_TOP);
+  }
+};
+
+// A push button: pressed while the left button is held over it, a click when released over it
+// or when Space or Enter is pressed while it has the focus.
+class CommandView : public ChildView {
+ public:
+  using ChildView::ChildView;
+
+ protected:
+  void Paint(HDC dc, const RECT& rc) override {
+    Fill(dc, rc, ToColorRef(control_.design().back_color));
+    RECT edge = rc;
+    DrawEdge(dc, &edge, pressed_ ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
+    RECT text = rc;
+    if (pressed_) OffsetRect(&text, 1, 1);
+    DrawCaption(dc, text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    if (GetFocus() == hwnd_) {
+      RECT focus = rc;
+      InflateRect(&focus, -4, -4);
+      DrawFocusRect(dc, &focus);
+    }
+  }
+  bool Key(WPARAM wp) override {
+    if (wp != VK_SPACE && wp != VK_RETURN) return false;
+    Deliver(Event::Click);
+    return true;
+  }
+  void Pressed(LPARAM) override {
+    pressed_ = true;
+    SetFocus(hwnd_);
+    Repaint();
+  }
+  void Dragged(bool inside) override {
+    if (inside == pressed_) return;
+    pressed_ = inside;
+    Repaint();
+  }
+  bool Released() override {
+    pressed_ = false;
+    Repaint();
+    return true;
+  }
+
+ private:
+  bool pressed_ = false;
+};
+
+// Two arrow buttons side by side: a press on one is a SpinDown (left) or SpinUp (right), repeated
+// while it is held; a release is no click.
+class SpinView : public ChildView {
+ public:
+  using ChildView::ChildView;
+
+ protected:
+  void Paint(HDC dc, const RECT& rc) override {
+    const auto& d = control_.design();
+    Fill(dc, rc, ToColorRef(d.back_color));
+    const int mid = (rc.left + rc.right) / 2;
+    const RECT halves[2] = {{rc.left, rc.top, mid, rc.bottom}, {mid, rc.top, rc.right, rc.bottom}};
+    for (int i = 0; i < 2; ++i) {
+      RECT r = halves[i];
+      const bool held = held_ == (i == 0 ? -1 : 1);
+      DrawEdge(dc, &r, held ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
+      DrawArrow(dc, halves[i], i == 0, ToColorRef(d.fore_color));
+    }
+  }
+  void Pressed(LPARAM lp) override {
+    RECT rc;
+    GetClientRect(hwnd_, &rc);
+    held_ = GET_X_LPARAM(lp) < (rc.left + rc.right) / 2 ? -1 : 1;
+    Repaint();
+    SetTimer(hwnd_, kSpinRepeatTimer, kSpinRepeatMs, nullptr);
+  }
+  void AfterMouseDown() override { RepeatTick(); }
+  void RepeatTick() override {
+    if (held_ != 0) Deliver(held_ < 0 ? Event::SpinDown : Event::SpinUp);
+  }
+  bool Released() override {
+    const bool was_held = held_ != 0;
+    held_ = 0;
+    KillTimer(hwnd_, kSpinRepeatTimer);
+    Repaint();
+    return !was_held;
+  }
+
+ private:
+  int held_ = 0;   // -1 the left (down) arrow held, +1 the right (up) one
+};
+
+}  // namespace
+
+std::unique_ptr<ChildView> ChildView::Create(FormWindow& owner, Control& c, HWND parent, int id) {
+  std::unique_ptr<ChildView> view;
+  switch (c.Kind()) {
+    case ControlKind::Panel3D: view = std::make_unique<PanelView>(owner, c); break;
+    case ControlKind::Image: view = std::make_unique<ImageView>(owner, c); break;
+    case ControlKind::Label: view = std::make_unique<LabelView>(owner, c); break;
+    case ControlKind::Command3D: view = std::make_unique<CommandView>(owner, c); break;
+    case ControlKind::SpinButton: view = std::make_unique<SpinView>(owner, c); break;
+    case ControlKind::Timer: return nullptr;
+  }
+  const RECT r = WindowRect(c);
+  DWORD style = WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+  if (c.Visible()) style |= WS_VISIBLE;
+  if (c.Kind() == ControlKind::Command3D) style |= WS_TABSTOP;
+  view->hwnd_ = CreateWindowExW(0, kChildClass, Widen(c.Caption()).c_str(), style, r.left, r.top,
+                                r.right - r.left, r.bottom - r.top, parent,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                owner.platform().instance(), nullptr);
+  if (!view->hwnd_) throw forms::RunTimeError("Cannot create the control " + c.Name());
+  SetWindowLongPtrW(view->hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(view.get()));
+  c.AttachView(view.get());
+  return view;
+}
+
+void ChildView::RegisterClass(HINSTANCE instance) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.style = 0;   // no double clicks: each press is a press (the spin button counts them)
+  wc.lpfnWndProc = Proc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.lpszClassName = kChildClass;
+  RegisterClassExW(&wc);
+}
+
+ChildView::~ChildView() {
+  control_.AttachView(nullptr);
+  if (hwnd_) SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+}
+
+void ChildView::PropertyChanged(const Control& c, Property p) {
+  switch (p) {
+    case Property::Left:
+    case Property::Top:
+    case Property::Width:
+    case Property::Height: {
+      const RECT r = WindowRect(c);
+      MoveWindow(hwnd_, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+      break;
+    }
+    case Property::Visible: ShowWindow(hwnd_, c.Visible() ? SW_SHOWNA : SW_HIDE); break;
+    case Property::Enabled: EnableWindow(hwnd_, c.Enabled()); break;
+    case Property::Caption:
+      SetWindowTextW(hwnd_, Widen(c.Caption()).c_str());
+      Repaint();
+      break;
+    case Property::Picture:
+      PictureChanged();
+      Repaint();
+      break;
+    default: Repaint(); break;
+  }
+}
+
+void ChildView::Deliver(Event e) { owner_.Deliver(e, &control_); }
+
+HFONT ChildView::Font() { return owner_.FontFor(control_.design().font); }
+
+COLORREF ChildView::ContainerColor() const {
+  const std::string& container = control_.Container();
+  if (container.empty()) return ToColorRef(owner_.form().design().back_color);
+  return ToColorRef(owner_.form().Get(container).design().back_color);
+}
+
+void ChildView::DrawCaption(HDC dc, RECT rc, UINT format) {
+  win32::DrawCaption(dc, rc, control_, Font(), format);
+}
+
+bool ChildView::InsideClient(LPARAM lp) const {
+  RECT rc;
+  GetClientRect(hwnd_, &rc);
+  return PtInRect(&rc, POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+}
+
+LRESULT CALLBACK ChildView::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  auto* view = reinterpret_cast<ChildView*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!view) return DefWindowProcW(hwnd, msg, wp, lp);
+  return view->Handle(msg, wp, lp);
+}
+
+LRESULT ChildView::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(hwnd_, &ps);
+      RECT rc;
+      GetClientRect(hwnd_, &rc);
+      Paint(dc, rc);
+      EndPaint(hwnd_, &ps);
+      return 0;
+    }
+    case WM_PRINTCLIENT: {
+      RECT rc;
+      GetClientRect(hwnd_, &rc);
+      Paint(reinterpret_cast<HDC>(wp), rc);
+      return 0;
+    }
+    case WM_ERASEBKGND: return 1;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+      if (Key(wp)) return 0;
+      owner_.Deliver(Event::KeyDown, nullptr);
+      return msg == WM_SYSKEYDOWN ? DefWindowProcW(hwnd_, msg, wp, lp) : 0;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS: Repaint(); return 0;
+    case WM_MOUSEMOVE:
+      if (captured_) Dragged(InsideClient(lp));
+      Deliver(Event::MouseMove);
+      return 0;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+      if (msg == WM_LBUTTONDOWN) {
+        SetCapture(hwnd_);
+        captured_ = true;
+        Pressed(lp);
+      }
+      Deliver(Event::MouseDown);
+      if (msg == WM_LBUTTONDOWN) AfterMouseDown();
+      return 0;
+    case WM_LBUTTONUP: {
+      if (!captured_) return 0;
+      // Released before the capture goes: releasing it sends WM_CAPTURECHANGED at once.
+      captured_ = false;
+      const bool clicks = Released();
+      ReleaseCapture();
+      if (clicks && InsideClient(lp)) Deliver(Event::Click);
+      return 0;
+    }
+    case WM_CAPTURECHANGED:
+      captured_ = false;
+      Released();
+      return 0;
+    case WM_TIMER:
+      if (wp == kSpinRepeatTimer) RepeatTick();
+      return 0;
+    case WM_GETDLGCODE: return DLGC_WANTALLKEYS;
+    default: return DefWindowProcW(hwnd_, msg, wp, lp);
+  }
+}
+
+}  // namespace quildor::win32

@@ -1,0 +1,75 @@
+// The child windows of a form's controls, one class per kind of control: the 3-D panel, the image,
+// the label, the 3-D command button and the spin button. Each draws its control from the model
+// with the paint helpers and turns its window's input into the control's events; what they all
+// share (geometry and visibility from the model, a key as the form's KeyDown, mouse input that
+// stops at the control, the click on release) lives in the base class.
+//
+// Ownership: the FormWindow owns its ChildViews; a ChildView detaches from its control and
+// destroys what it drew with when it dies. The window itself is destroyed with its parent.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+#include "forms/form.h"
+
+namespace quildor::win32 {
+
+class FormWindow;
+
+class ChildView : public forms::ControlView {
+ public:
+  // The child window of `c` inside `parent`, the view of the control's kind behind it (a timer
+  // has none). Throws forms::RunTimeError when the window cannot be made.
+  static std::unique_ptr<ChildView> Create(FormWindow& owner, forms::Control& c, HWND parent,
+                                           int id);
+  static void RegisterClass(HINSTANCE instance);
+
+  ~ChildView() override;
+  ChildView(const ChildView&) = delete;
+  ChildView& operator=(const ChildView&) = delete;
+
+  HWND hwnd() const { return hwnd_; }
+  forms::Control& control() const { return control_; }
+
+  void PropertyChanged(const forms::Control& c, forms::Property p) override;
+
+  // Only the views of the control kinds are made (the class is abstract); see Create.
+  ChildView(FormWindow& owner, forms::Control& c) : owner_(owner), control_(c) {}
+
+ protected:
+  virtual void Paint(HDC dc, const RECT& rc) = 0;
+  // A key pressed in the control: true when it is the control's own (a button's Space).
+  virtual bool Key(WPARAM) { return false; }
+  // The left button went down over the control, which now has the mouse; before MouseDown.
+  virtual void Pressed(LPARAM) {}
+  // After the MouseDown of a left-button press.
+  virtual void AfterMouseDown() {}
+  // The pointer moved while the control has the mouse; `inside`: over the control.
+  virtual void Dragged(bool) {}
+  // The control lost the mouse (released, or taken away); true when a release inside it clicks.
+  virtual bool Released() { return true; }
+  virtual void RepeatTick() {}
+  virtual void PictureChanged() {}
+
+  void Deliver(forms::Event e);
+  void Repaint() { InvalidateRect(hwnd_, nullptr, FALSE); }
+  HFONT Font();
+  // The colour behind a transparent or empty control: its container's.
+  COLORREF ContainerColor() const;
+  void DrawCaption(HDC dc, RECT rc, UINT format);
+
+  FormWindow& owner_;
+  forms::Control& control_;
+  HWND hwnd_ = nullptr;
+
+ private:
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+  bool InsideClient(LPARAM lp) const;
+
+  bool captured_ = false;
+};
+
+}  // namespace quildor::win32
