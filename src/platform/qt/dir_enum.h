@@ -1,11 +1,12 @@
-// The wildcard file enumeration of the Linux build: a streaming directory read, one enumeration
-// at a time. A start reads only a small first block of entries, so that its cost does not grow
-// with the folder (a folder of 100,000 photographs starts as fast as one of ten); later reads
-// take larger blocks.
+// The wildcard file enumeration of the Linux build: a streaming directory read through the C
+// library, one enumeration at a time. A start reads only the first block of entries, so that its
+// cost does not grow with the folder (a folder of 100,000 photographs starts as fast as one of
+// ten).
 #pragma once
 
+#include <dirent.h>
+
 #include <string>
-#include <vector>
 
 namespace quildor::qt {
 
@@ -26,12 +27,9 @@ class DirEnumeration {
 
  private:
   std::string Read();   // the next matching ordinary file, or "" at the end
-  bool Fill();          // reads the next block of entries; false at the end of the folder
   void Close();
 
-  int fd_ = -1;
-  std::vector<char> block_;
-  std::size_t used_ = 0, pos_ = 0;
+  DIR* dir_ = nullptr;
   std::string folder_;
   std::string wildcard_;
   bool ended_ = true;
