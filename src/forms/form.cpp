@@ -9,6 +9,20 @@ int TwipsToPixels(Twips t) {
   return static_cast<int>(std::floor(static_cast<double>(t) / kTwipsPerPixel + 0.5));
 }
 
+Control::Design DesignRow(std::string name, ControlKind kind, std::string container, Twips left,
+                          Twips top, Twips width, Twips height, int tab_index) {
+  Control::Design d;
+  d.name = std::move(name);
+  d.kind = kind;
+  d.container = std::move(container);
+  d.left = left;
+  d.top = top;
+  d.width = width;
+  d.height = height;
+  d.tab_index = tab_index;
+  return d;
+}
+
 Form::Form(FormDesign design, std::vector<Control::Design> controls)
     : design_(std::move(design)), left_(design_.client_left), top_(design_.client_top) {
   controls_.reserve(controls.size());

@@ -176,6 +176,12 @@ struct FormDesign {
   bool blank_pointer = false;
 };
 
+// One row of a window's design table: a control's name, kind, container ("" for the window
+// itself), position and size in twips, and tab index (-1: none); the row's other settings are
+// set on the result. Both windows' tables are written with it.
+Control::Design DesignRow(std::string name, ControlKind kind, std::string container, Twips left,
+                          Twips top, Twips width, Twips height, int tab_index = -1);
+
 // The events a backend delivers. Handlers ignore the events' arguments, so none are carried.
 enum class Event : std::uint8_t {
   Load, QueryUnload, Unload, KeyDown, MouseDown, MouseMove, Click, Timer, SpinUp, SpinDown

@@ -27,22 +27,12 @@ forms::FormDesign Form1Design() {
 std::vector<forms::Control::Design> Form1Controls() {
   std::vector<forms::Control::Design> v;
 
-  forms::Control::Design timer;
-  timer.name = "Timer1";
-  timer.kind = ControlKind::Timer;
-  timer.left = 840;
-  timer.top = 0;
+  auto timer = forms::DesignRow("Timer1", ControlKind::Timer, "", 840, 0, 0, 0);
   timer.interval = 1000;
   timer.enabled = true;
   v.push_back(timer);
 
-  forms::Control::Design year;
-  year.name = "panYear";
-  year.kind = ControlKind::Panel3D;
-  year.left = 1800;
-  year.top = 8160;
-  year.width = 3795;
-  year.height = 360;
+  auto year = forms::DesignRow("panYear", ControlKind::Panel3D, "", 1800, 8160, 3795, 360, 0);
   year.visible = false;
   year.caption = "Kelmarion";
   year.fore_color = Color::Rgb(255, 0, 0);
@@ -52,16 +42,9 @@ std::vector<forms::Control::Design> Form1Controls() {
   year.inner_bevel = Bevel::None;
   year.bevel_width = 0;
   year.border_width = 0;
-  year.tab_index = 0;
   v.push_back(year);
 
-  forms::Control::Design frame;
-  frame.name = "SSPanel1";
-  frame.kind = ControlKind::Panel3D;
-  frame.left = -120;
-  frame.top = 0;
-  frame.width = 11895;
-  frame.height = 7335;
+  auto frame = forms::DesignRow("SSPanel1", ControlKind::Panel3D, "", -120, 0, 11895, 7335, 1);
   frame.caption = "SSPanel1";
   frame.fore_color = Color::Rgb(0, 0, 255);
   frame.back_color = Color::Rgb(0, 0, 0);
@@ -70,30 +53,16 @@ std::vector<forms::Control::Design> Form1Controls() {
   frame.inner_bevel = Bevel::None;
   frame.bevel_width = 8;
   frame.border_width = 6;
-  frame.tab_index = 1;
   v.push_back(frame);
 
-  forms::Control::Design photo;
-  photo.name = "Image1";
-  photo.kind = ControlKind::Image;
-  photo.container = "SSPanel1";
-  photo.left = 120;
-  photo.top = 120;
-  photo.width = 11655;
-  photo.height = 7095;
+  auto photo = forms::DesignRow("Image1", ControlKind::Image, "SSPanel1", 120, 120, 11655, 7095);
   photo.stretch = true;
   photo.border = BorderStyle::None;
   photo.has_picture = true;
   photo.picture_resource = forms::ResourcePicture::DesignPhoto;
   v.push_back(photo);
 
-  forms::Control::Design banner;
-  banner.name = "Image2";
-  banner.kind = ControlKind::Image;
-  banner.left = 1560;
-  banner.top = 7695;
-  banner.width = 8700;
-  banner.height = 1125;
+  auto banner = forms::DesignRow("Image2", ControlKind::Image, "", 1560, 7695, 8700, 1125);
   banner.stretch = false;
   banner.border = BorderStyle::Single;
   banner.has_picture = true;
