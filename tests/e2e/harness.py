@@ -11,6 +11,7 @@ Everything waits for a condition with a generous time-out; nothing relies on a f
 import os
 import pwd
 import shutil
+import signal
 import subprocess
 import tempfile
 import time
@@ -27,6 +28,18 @@ WINESERVER = os.environ.get("WINESERVER", "")
 # program as "nobody" when the tests run as root, and as the tests' own user otherwise.
 AS_ROOT = os.geteuid() == 0
 NOBODY = pwd.getpwnam("nobody")
+
+
+def native_path(path):
+    """`path` as the program sees it: Wine shows the Unix root as drive Z:."""
+    if KIND == "wine":
+        return "Z:" + path.replace("/", "\\")
+    return path
+
+
+def folder_setting(folder):
+    """The "QuildorsDir" text that names `folder`: its path with a separator at the end."""
+    return native_path(folder) + ("\\" if KIND == "wine" else "/")
 
 
 def hand_over(path):
@@ -69,9 +82,6 @@ class Display:
         if not number:
             raise RuntimeError("Xvfb did not start")
         self.name = ":" + number
-
-    def env(self):
-        return {"DISPLAY": self.name}
 
     def run(self, *args, check=True):
         env = dict(os.environ, DISPLAY=self.name)
@@ -170,7 +180,7 @@ class Program:
         self.event_log = os.path.join(self.home, "events-%d.log" % Program._count)
         exe = exe or EXE
         env = dict(os.environ, DISPLAY=display.name, **(env or {}))
-        env["QUILDOR_EVENT_LOG"] = ("Z:" + self.event_log) if KIND == "wine" else self.event_log
+        env["QUILDOR_EVENT_LOG"] = native_path(self.event_log)
         if KIND == "wine":
             env["WINEDEBUG"] = "-all"
             env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
@@ -198,6 +208,15 @@ class Program:
 
     def running(self):
         return self.proc.poll() is None
+
+    def close_from_outside(self):
+        """Closes the program's windows as the system does at log-off (Windows: WM_CLOSE to each
+        of its windows; Linux: SIGTERM, which the program takes as the same request)."""
+        if KIND == "wine":
+            subprocess.run([WINE, os.environ["QUILDOR_SEND_CLOSE"]], env=self.env, check=True,
+                           timeout=60)
+        else:
+            self.proc.send_signal(signal.SIGTERM)
 
     def events(self):
         """The lines of the program's event log: "Form1 - MouseMove", "ShowCursor 1", ..."""
@@ -291,12 +310,29 @@ class Session:
         self.programs = []
         self.home = tempfile.mkdtemp(prefix="quildor-e2e-")
         self.unprivileged = unprivileged
+        self.holders = []
 
     def start(self, args=(), settings=None, exe=None, env=None):
         p = Program(self.display, args, settings, home=self.home, exe=exe, env=env,
                     unprivileged=self.unprivileged)
         self.programs.append(p)
         return p
+
+    def make_unreadable(self, path):
+        """Makes the file at `path` (in the session's home, which its programs can reach) one
+        the session's programs cannot read, until the session ends: on Linux by its mode (the
+        session's programs run unprivileged), under Wine (which runs as root) by another program
+        holding it open without sharing it."""
+        if KIND == "wine":
+            holder = subprocess.Popen([WINE, os.environ["QUILDOR_HOLD_FILE"], native_path(path)],
+                                      env=wine_env(self.display), stdin=subprocess.PIPE,
+                                      stdout=subprocess.PIPE, text=True)
+            self.holders.append(holder)
+            if holder.stdout.readline().strip() != "held":
+                raise AssertionError("could not hold %s open" % path)
+        else:
+            assert self.unprivileged or not AS_ROOT, "root reads every file"
+            os.chmod(path, 0)
 
     def wait_for_window(self, program, title):
         def shown():
@@ -320,7 +356,12 @@ class Session:
         for p in self.programs:
             p.kill()
             p.proc.stdout.close()
+        for holder in self.holders:
+            holder.stdin.close()
+            holder.stdout.close()
         end_wine()
+        for holder in self.holders:
+            holder.wait(60)
         self.display.close()
         shutil.rmtree(self.home, ignore_errors=True)
 

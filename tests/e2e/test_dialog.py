@@ -1,11 +1,8 @@
 """The settings dialog driven as a person would, with the mouse: the spin button steps the delay,
 "Set" stores it, "Help" explains, "Exit" ends the run; the controls stand as designed."""
-import os
-import signal
-import subprocess
 import unittest
 
-from harness import KIND, Session, WINDOW_TIMEOUT, WINE, stored_setting, wait_for
+from harness import Session, WINDOW_TIMEOUT, stored_setting, wait_for
 
 # The client area's top-left corner on the screen, and the centres of the controls in it.
 ORIGIN = (166, 177)
@@ -60,11 +57,7 @@ class Dialog(unittest.TestCase):
 
     def test_a_close_from_outside_ends_the_run_without_saving(self):
         self.click(SPIN_DOWN)
-        if KIND == "wine":
-            subprocess.run([WINE, os.environ["QUILDOR_SEND_CLOSE"]], env=self.program.env,
-                           check=True, timeout=60)
-        else:
-            self.program.proc.send_signal(signal.SIGTERM)
+        self.program.close_from_outside()
         self.assertEqual(self.program.wait_exit(), 0)
         self.assertIsNone(stored_setting(self.program, "Interval"))
 

@@ -1,12 +1,9 @@
 """Ending the slide show by hand, as a person does: a key, a click on the photograph, or the
 mouse moved for the fourth time over the window (or over the photograph); the caption panel, the
 banner and the frame's bevel ignore the mouse. A close from outside shows the cursor twice."""
-import os
-import signal
-import subprocess
 import unittest
 
-from harness import KIND, Session, WINDOW_TIMEOUT, WINE, wait_for
+from harness import Session, WINDOW_TIMEOUT, wait_for
 
 # Places on a 1024 x 768 screen.
 SURFACE = [(30, 30), (60, 700), (1000, 40), (990, 740)]      # black window surface
@@ -86,11 +83,7 @@ class Dismissal(unittest.TestCase):
     def test_a_close_from_outside_shows_the_cursor_twice(self):
         with Session(1024, 768) as s:
             program = self.start(s)
-            if KIND == "wine":
-                subprocess.run([WINE, os.environ["QUILDOR_SEND_CLOSE"]], env=program.env,
-                               check=True, timeout=60)
-            else:
-                program.proc.send_signal(signal.SIGTERM)
+            program.close_from_outside()
             self.assertEqual(program.wait_exit(), 0)
             events = program.events()
             tail = events[events.index("Form1 - QueryUnload"):]

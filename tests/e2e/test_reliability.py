@@ -8,16 +8,10 @@ import tempfile
 import time
 import unittest
 
-from harness import KIND, Session, WINDOW_TIMEOUT, WINE, hand_over, wait_for, wine_env
+from harness import KIND, Session, WINDOW_TIMEOUT, folder_setting, wait_for
 
 DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data")
 BOX_TITLE = "The Quildor Anthology Screen Saver"
-
-
-def folder_setting(folder):
-    if KIND == "wine":
-        return "Z:" + folder.replace("/", "\\") + "\\"
-    return folder + "/"
 
 
 def green_photo(colour):
@@ -88,8 +82,8 @@ class Reliability(unittest.TestCase):
     def test_a_photograph_that_cannot_be_read_costs_its_tick_only(self):
         # Linux: a file its user may not read. Windows: a file another program holds open
         # without sharing it (an editor, a virus scanner).
-        with tempfile.TemporaryDirectory() as tmp, Session(1024, 768, unprivileged=True) as s:
-            folder = os.path.join(tmp, "QUILDORS")
+        with Session(1024, 768, unprivileged=True) as s:
+            folder = os.path.join(s.home, "QUILDORS")
             os.mkdir(folder)
             locked = os.path.join(folder, "MALOCKED.JPG")
             shutil.copy(os.path.join(DATA, "baseline.jpg"), locked)
@@ -97,18 +91,7 @@ class Reliability(unittest.TestCase):
                             os.path.join(folder, "55GOOD.JPG")], check=True)
             with open(locked, "rb") as f:
                 content = f.read()
-            holder = None
-            if KIND == "wine":
-                holder = subprocess.Popen([WINE, os.environ["QUILDOR_HOLD_FILE"],
-                                           folder_setting(locked)[:-1]],
-                                          env=wine_env(s.display), stdin=subprocess.PIPE,
-                                          stdout=subprocess.PIPE, text=True)
-                self.addCleanup(holder.wait, 60)
-                self.addCleanup(holder.stdin.close)
-                self.assertEqual(holder.stdout.readline().strip(), "held")
-            else:
-                hand_over(tmp)
-                os.chmod(locked, 0)
+            s.make_unreadable(locked)
             program = s.start(["/s"], settings={"Interval": "1",
                                                 "QuildorsDir": folder_setting(folder)})
             self.show_goes_on_past_boxes(s, program)

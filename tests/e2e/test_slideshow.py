@@ -6,7 +6,7 @@ import tempfile
 import time
 import unittest
 
-from harness import KIND, Session, WINDOW_TIMEOUT, wait_for
+from harness import KIND, Session, WINDOW_TIMEOUT, folder_setting, wait_for
 
 # Solid colours, one per photograph, easy to tell apart on the screen.
 PHOTOS = {"MA0001.JPG": (220, 30, 30), "55COUPE.JPG": (30, 200, 40), "SP0002.JPG": (40, 60, 220)}
@@ -14,12 +14,6 @@ PHOTOS = {"MA0001.JPG": (220, 30, 30), "55COUPE.JPG": (30, 200, 40), "SP0002.JPG
 PHOTO_RECT = (124, 101, 124 + 777, 101 + 473)
 CAPTION_RECT = (386, 582, 386 + 253, 582 + 24)
 BOX_TITLE = "The Quildor Anthology Screen Saver"
-
-
-def photo_folder_setting(folder):
-    if KIND == "wine":
-        return "Z:" + folder.replace("/", "\\") + "\\"
-    return folder + "/"
 
 
 def close_to(p, colour, tolerance=40):
@@ -54,7 +48,7 @@ class SlideShow(unittest.TestCase):
                                 os.path.join(folder, name)], check=True)
             os.mkdir(os.path.join(folder, "SUBFOLDER"))
             program = s.start(["/s"], settings={"Interval": "1",
-                                                "QuildorsDir": photo_folder_setting(folder)})
+                                                "QuildorsDir": folder_setting(folder)})
             s.wait_for_slide_show(program)
 
             # Watch the screen until the photographs have gone round twice; note each change,
@@ -99,7 +93,7 @@ class SlideShow(unittest.TestCase):
     def test_a_missing_folder_shows_one_box_at_a_time(self):
         with Session(1024, 768) as s:
             program = s.start(["/s"], settings={"Interval": "1",
-                                                "QuildorsDir": photo_folder_setting(
+                                                "QuildorsDir": folder_setting(
                                                     "/nonexistent/QUILDORS")})
             s.wait_for_slide_show(program)
 

@@ -7,15 +7,9 @@ import tempfile
 import time
 import unittest
 
-from harness import KIND, Session
+from harness import Session, folder_setting
 
 SECONDS = int(os.environ.get("QUILDOR_SOAK_SECONDS", "180"))
-
-
-def folder_setting(folder):
-    if KIND == "wine":
-        return "Z:" + folder.replace("/", "\\") + "\\"
-    return folder + "/"
 
 
 def resident_kb(pid):
