@@ -206,15 +206,19 @@ std::unique_ptr<ChildView> ChildView::Create(FormWindow& owner, Control& c, HWND
   return view;
 }
 
-void ChildView::RegisterClass(HINSTANCE instance) {
+void RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC proc) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
-  wc.style = 0;   // no double clicks: each press is a press (the spin button counts them)
-  wc.lpfnWndProc = Proc;
+  wc.style = 0;
+  wc.lpfnWndProc = proc;
   wc.hInstance = instance;
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.lpszClassName = kChildClass;
+  wc.lpszClassName = name;
   RegisterClassExW(&wc);
+}
+
+void ChildView::RegisterClass(HINSTANCE instance) {
+  RegisterWindowClass(instance, kChildClass, Proc);
 }
 
 ChildView::~ChildView() {

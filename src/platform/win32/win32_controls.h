@@ -18,6 +18,10 @@ namespace quildor::win32 {
 
 class FormWindow;
 
+// Registers a window class of the program's: the arrow pointer, no double clicks (each press is a
+// press; the spin button counts them), no background brush (every window paints its own).
+void RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC proc);
+
 class ChildView : public forms::ControlView {
  public:
   // The child window of `c` inside `parent`, the view of the control's kind behind it (a timer

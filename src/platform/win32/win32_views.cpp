@@ -45,14 +45,7 @@ struct FormWindow::TimerView : forms::ControlView {
 };
 
 void FormWindow::RegisterClasses(HINSTANCE instance) {
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.style = 0;   // no double clicks: each press is a press (the spin button counts them)
-  wc.lpfnWndProc = FormProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.lpszClassName = kFormClass;
-  RegisterClassExW(&wc);
+  RegisterWindowClass(instance, kFormClass, FormProc);
 
   ChildView::RegisterClass(instance);
 
