@@ -1,7 +1,7 @@
 // The wildcard file enumeration of the Linux build: a streaming directory read through the C
-// library, one enumeration at a time. A start reads only the first block of entries, so that its
-// cost does not grow with the folder (a folder of 100,000 photographs starts as fast as one of
-// ten).
+// library, one enumeration at a time. A start reads only the first block of entries (32 KiB), so
+// that its cost hardly grows with the folder: a folder of 100,000 photographs starts within a
+// fraction of a millisecond of one of ten.
 #pragma once
 
 #include <dirent.h>
