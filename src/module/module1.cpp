@@ -5,8 +5,8 @@
 #include <new>
 
 #include "forms/arith.h"
-
 #include "forms/run_time_error.h"
+
 #include "settings_dialog/frm_ss_settings.h"
 #include "slideshow/form1.h"
 

@@ -8,6 +8,7 @@ using forms::Align;
 using forms::Bevel;
 using forms::Color;
 using forms::ControlKind;
+using forms::DesignRow;
 using forms::Font;
 
 namespace {
@@ -19,7 +20,7 @@ constexpr Color kNavy = Color::Rgb(0, 0, 128);
 
 forms::Control::Design Button(const char* name, float left, int tab_index, const char* caption,
                               Color caption_color) {
-  auto d = forms::DesignRow(name, ControlKind::Command3D, "pnlSSaver", left, 3720, 1815, 375, tab_index);
+  auto d = DesignRow(name, ControlKind::Command3D, "pnlSSaver", left, 3720, 1815, 375, tab_index);
   d.caption = caption;
   d.fore_color = caption_color;
   d.back_color = Color::Rgb(192, 192, 192);   // the 3-D button library's own light grey face
@@ -29,7 +30,7 @@ forms::Control::Design Button(const char* name, float left, int tab_index, const
 
 forms::Control::Design Title(const char* name, float left, float top, float width, int tab_index,
                              const char* caption) {
-  auto d = forms::DesignRow(name, ControlKind::Label, "pnlSSaver", left, top, width, 375, tab_index);
+  auto d = DesignRow(name, ControlKind::Label, "pnlSSaver", left, top, width, 375, tab_index);
   d.caption = caption;
   d.fore_color = kRed;
   d.back_color = kWhite;
@@ -59,7 +60,7 @@ forms::FormDesign SettingsDialogDesign() {
 std::vector<forms::Control::Design> SettingsDialogControls() {
   std::vector<forms::Control::Design> v;
 
-  auto backdrop = forms::DesignRow("pnlSSaver", ControlKind::Panel3D, "", 0, 0, 6255, 4455, 0);
+  auto backdrop = DesignRow("pnlSSaver", ControlKind::Panel3D, "", 0, 0, 6255, 4455, 0);
   backdrop.caption = "";
   backdrop.fore_color = Color::Named(Color::System::ButtonText);
   backdrop.back_color = kWhite;
@@ -74,7 +75,8 @@ std::vector<forms::Control::Design> SettingsDialogControls() {
   v.push_back(Button("SSCommand5", 3960, 2, "Help", Color::Named(Color::System::ButtonText)));
   v.push_back(Button("SSCommand6", 2160, 3, "Exit", kBlack));
 
-  auto value = forms::DesignRow("panInterval", ControlKind::Panel3D, "pnlSSaver", 4080, 3240, 1410, 255, 4);
+  auto value =
+      DesignRow("panInterval", ControlKind::Panel3D, "pnlSSaver", 4080, 3240, 1410, 255, 4);
   value.caption = "1 Second";
   value.fore_color = kNavy;
   value.back_color = kWhite;
@@ -85,7 +87,8 @@ std::vector<forms::Control::Design> SettingsDialogControls() {
   value.border_width = 4;
   v.push_back(value);
 
-  auto spin = forms::DesignRow("SpinInterval", ControlKind::SpinButton, "pnlSSaver", 3120, 3240, 975, 255, 5);
+  auto spin =
+      DesignRow("SpinInterval", ControlKind::SpinButton, "pnlSSaver", 3120, 3240, 975, 255, 5);
   spin.fore_color = Color::Rgb(0, 0, 255);
   spin.back_color = Color::Rgb(192, 192, 192);
   spin.tooltip = "Set Slide Show Delay";
@@ -94,7 +97,7 @@ std::vector<forms::Control::Design> SettingsDialogControls() {
   v.push_back(Title("Label7", 1440, 240, 3495, 8, "The Quildor Anthology"));
   v.push_back(Title("Label8", 1800, 600, 2775, 7, "Screen Saver Settings"));
 
-  auto prompt = forms::DesignRow("Label9", ControlKind::Label, "pnlSSaver", 600, 3240, 2415, 375, 6);
+  auto prompt = DesignRow("Label9", ControlKind::Label, "pnlSSaver", 600, 3240, 2415, 375, 6);
   prompt.caption = "Select the photo delay:";
   prompt.fore_color = kNavy;
   prompt.back_color = kWhite;
@@ -103,7 +106,7 @@ std::vector<forms::Control::Design> SettingsDialogControls() {
   prompt.alignment = Align::Left;
   v.push_back(prompt);
 
-  auto picture = forms::DesignRow("Image2", ControlKind::Image, "pnlSSaver", 840, 1200, 4395, 1725, -1);
+  auto picture = DesignRow("Image2", ControlKind::Image, "pnlSSaver", 840, 1200, 4395, 1725, -1);
   picture.stretch = false;
   picture.border = forms::BorderStyle::None;
   picture.has_picture = true;

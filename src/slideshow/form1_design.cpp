@@ -8,6 +8,7 @@ using forms::Bevel;
 using forms::BorderStyle;
 using forms::Color;
 using forms::ControlKind;
+using forms::DesignRow;
 
 forms::FormDesign Form1Design() {
   forms::FormDesign f;
@@ -27,12 +28,12 @@ forms::FormDesign Form1Design() {
 std::vector<forms::Control::Design> Form1Controls() {
   std::vector<forms::Control::Design> v;
 
-  auto timer = forms::DesignRow("Timer1", ControlKind::Timer, "", 840, 0, 0, 0);
+  auto timer = DesignRow("Timer1", ControlKind::Timer, "", 840, 0, 0, 0);
   timer.interval = 1000;
   timer.enabled = true;
   v.push_back(timer);
 
-  auto year = forms::DesignRow("panYear", ControlKind::Panel3D, "", 1800, 8160, 3795, 360, 0);
+  auto year = DesignRow("panYear", ControlKind::Panel3D, "", 1800, 8160, 3795, 360, 0);
   year.visible = false;
   year.caption = "Kelmarion";
   year.fore_color = Color::Rgb(255, 0, 0);
@@ -44,7 +45,7 @@ std::vector<forms::Control::Design> Form1Controls() {
   year.border_width = 0;
   v.push_back(year);
 
-  auto frame = forms::DesignRow("SSPanel1", ControlKind::Panel3D, "", -120, 0, 11895, 7335, 1);
+  auto frame = DesignRow("SSPanel1", ControlKind::Panel3D, "", -120, 0, 11895, 7335, 1);
   frame.caption = "SSPanel1";
   frame.fore_color = Color::Rgb(0, 0, 255);
   frame.back_color = Color::Rgb(0, 0, 0);
@@ -55,14 +56,14 @@ std::vector<forms::Control::Design> Form1Controls() {
   frame.border_width = 6;
   v.push_back(frame);
 
-  auto photo = forms::DesignRow("Image1", ControlKind::Image, "SSPanel1", 120, 120, 11655, 7095);
+  auto photo = DesignRow("Image1", ControlKind::Image, "SSPanel1", 120, 120, 11655, 7095);
   photo.stretch = true;
   photo.border = BorderStyle::None;
   photo.has_picture = true;
   photo.picture_resource = forms::ResourcePicture::DesignPhoto;
   v.push_back(photo);
 
-  auto banner = forms::DesignRow("Image2", ControlKind::Image, "", 1560, 7695, 8700, 1125);
+  auto banner = DesignRow("Image2", ControlKind::Image, "", 1560, 7695, 8700, 1125);
   banner.stretch = false;
   banner.border = BorderStyle::Single;
   banner.has_picture = true;

@@ -87,7 +87,8 @@ forms::Picture LoadPictureFile(const std::string& path, int width, int height) {
   }
   // A JPEG the fast path declines (CMYK, say) is still decoded at the control's size by Qt's own
   // decoder, which scales inside the decoder where it can.
-  const forms::PixelSize target = forms::DecodedSize({size.width(), size.height()}, {width, height});
+  const forms::PixelSize target =
+      forms::DecodedSize({size.width(), size.height()}, {width, height});
   if (reader.format() == "jpeg" && target != forms::PixelSize{size.width(), size.height()}) {
     reader.setScaledSize(QSize(target.width, target.height));
   }

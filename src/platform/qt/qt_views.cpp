@@ -58,7 +58,9 @@ QRect TwipsRect(const Control& c) { return ToQRect(forms::ControlRect(c)); }
 
 // Fills each strip the core computed (bevels, 3-D borders) with its shade's colour.
 void FillStrips(QPainter& p, const std::vector<forms::Strip>& strips) {
-  for (const forms::Strip& s : strips) p.fillRect(ToQRect(s.rect), ToQColor(forms::ShadeColor(s.shade)));
+  for (const forms::Strip& s : strips) {
+    p.fillRect(ToQRect(s.rect), ToQColor(forms::ShadeColor(s.shade)));
+  }
 }
 
 // What every control view shares: geometry from the model, and input that stops at the control.

@@ -33,7 +33,9 @@ forms::PixelRect ToPixelRect(const RECT& r) {
 }
 
 void FillStrips(HDC dc, const std::vector<forms::Strip>& strips) {
-  for (const forms::Strip& s : strips) Fill(dc, ToRect(s.rect), ToColorRef(forms::ShadeColor(s.shade)));
+  for (const forms::Strip& s : strips) {
+    Fill(dc, ToRect(s.rect), ToColorRef(forms::ShadeColor(s.shade)));
+  }
 }
 
 void DrawArrow(HDC dc, const RECT& r, bool left, COLORREF color) {
