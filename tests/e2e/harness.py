@@ -24,10 +24,21 @@ APP_TITLE = "SCRNSAVE: The Quildor Anthology"
 # The loader that runs the build's Windows programs, and the prefix's server.
 WINE = os.environ.get("WINELOADER", "")
 WINESERVER = os.environ.get("WINESERVER", "")
-# Root reads and writes every file. Tests of files that the user cannot read or write run the Linux
-# program as "nobody" when the tests run as root, and as the tests' own user otherwise.
-AS_ROOT = os.geteuid() == 0
+# Tests of files that the user cannot read or write run the Linux program as "nobody" wherever the
+# tests may start programs as another user (root may, and must: it reads and writes every file);
+# elsewhere the tests' own user is an ordinary one, whose file modes hold, and runs it.
 NOBODY = pwd.getpwnam("nobody")
+AS_NOBODY = dict(user=NOBODY.pw_uid, group=NOBODY.pw_gid, extra_groups=[])
+
+
+def _may_switch_user():
+    try:
+        return subprocess.run(["true"], **AS_NOBODY).returncode == 0
+    except PermissionError:
+        return False
+
+
+SWITCHES_USER = _may_switch_user()
 
 
 def native_path(path):
@@ -44,7 +55,7 @@ def folder_setting(folder):
 
 def hand_over(path):
     """Gives `path` and everything in it to the user an unprivileged program runs as."""
-    if not AS_ROOT:
+    if not SWITCHES_USER:
         return
     os.chown(path, NOBODY.pw_uid, NOBODY.pw_gid, follow_symlinks=False)
     for top, dirs, files in os.walk(path):
@@ -196,13 +207,15 @@ class Program:
             cmd = [exe] + list(args)
         self.env = env
         user = {}
-        if unprivileged and KIND == "linux" and AS_ROOT:
+        if unprivileged and KIND == "linux" and SWITCHES_USER:
             # A copy of the program in the home it is handed, which "nobody" can reach wherever
-            # the build folder is.
+            # the build folder is; made once, since a running program's file cannot be rewritten.
             env["HOME"] = self.home
-            cmd[0] = shutil.copy(exe, os.path.join(self.home, os.path.basename(exe)))
+            cmd[0] = os.path.join(self.home, os.path.basename(exe))
+            if not os.path.exists(cmd[0]):
+                shutil.copy(exe, cmd[0])
             hand_over(self.home)
-            user = dict(user=NOBODY.pw_uid, group=NOBODY.pw_gid, extra_groups=[])
+            user = AS_NOBODY
         self.proc = subprocess.Popen(cmd, env=env, stdout=subprocess.PIPE,
                                      stderr=subprocess.STDOUT, **user)
 
@@ -305,7 +318,7 @@ class Session:
     """A display and the programs started on it; everything ends with the session."""
 
     def __init__(self, width=1024, height=768, unprivileged=False):
-        """unprivileged: the Linux program runs as a user who is not root (see AS_ROOT)."""
+        """unprivileged: the Linux program runs as "nobody" (see SWITCHES_USER)."""
         self.display = Display(width, height)
         self.programs = []
         self.home = tempfile.mkdtemp(prefix="quildor-e2e-")
@@ -331,7 +344,7 @@ class Session:
             if holder.stdout.readline().strip() != "held":
                 raise AssertionError("could not hold %s open" % path)
         else:
-            assert self.unprivileged or not AS_ROOT, "root reads every file"
+            assert self.unprivileged or not SWITCHES_USER, "a privileged user reads every file"
             os.chmod(path, 0)
 
     def wait_for_window(self, program, title):
