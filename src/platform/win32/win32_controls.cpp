@@ -221,10 +221,7 @@ void ChildView::RegisterClass(HINSTANCE instance) {
   RegisterWindowClass(instance, kChildClass, Proc);
 }
 
-ChildView::~ChildView() {
-  control_.AttachView(nullptr);
-  if (hwnd_) SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-}
+ChildView::~ChildView() { control_.AttachView(nullptr); }
 
 void ChildView::PropertyChanged(const Control& c, Property p) {
   switch (p) {

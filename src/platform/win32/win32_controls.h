@@ -5,7 +5,8 @@
 // stops at the control, the click on release) lives in the base class.
 //
 // Ownership: the FormWindow owns its ChildViews; a ChildView detaches from its control and
-// destroys what it drew with when it dies. The window itself is destroyed with its parent.
+// destroys what it drew with when it dies. The window itself is destroyed with its parent, after
+// the FormWindow has unhooked it from its view.
 #pragma once
 
 #include <windows.h>
