@@ -169,12 +169,52 @@ TEST_F(TempConfig, AnUnreadableFileOrUnwritableFolderFailsClearlyAndKeepsTheOldF
       << "no temporary file is left";
 }
 
-TEST_F(TempConfig, SomethingInTheWayOfTheTemporaryFileFailsTheWrite) {
-  // A folder standing where the temporary file goes stops the write for every user, root too.
-  WriteRaw("[Settings]\nInterval=5\n");
-  fs::create_directories(path + ".new-" + std::to_string(::getpid()));
+TEST_F(TempConfig, SomethingInTheWayOfTheFileFailsTheWrite) {
+  // A folder standing where the settings file goes stops the write for every user, root too.
+  fs::create_directories(path);
   EXPECT_THROW(Write("Interval", "10"), forms::RunTimeError);
-  EXPECT_EQ(Read("Interval"), "5");
+  EXPECT_TRUE(fs::is_directory(path));
+  EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(path).parent_path()),
+                          fs::directory_iterator()),
+            1)
+      << "no temporary file is left";
+}
+
+// A dotfile manager's link is written through and stays a link; the file keeps its mode; a
+// file its user may not write is refused and left exactly as it was.
+TEST_F(TempConfig, WritesKeepTheLinkTheModeAndAReadOnlyFile) {
+  const fs::path managed = dir / "dotfiles" / "quildor.ini";
+  fs::create_directories(managed.parent_path());
+  std::ofstream(managed) << "[Settings]\nInterval=5\n";
+  ::chmod(managed.c_str(), 0640);
+  fs::create_directories(fs::path(path).parent_path());
+  fs::create_symlink("../dotfiles/quildor.ini", path);
+
+  Write("Interval", "10");
+  EXPECT_TRUE(fs::is_symlink(path));
+  EXPECT_EQ(ini::ReadFile(managed.string()).value_or(""), "[Settings]\nInterval=10\n");
+  EXPECT_EQ(fs::status(managed).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+  AsUnprivilegedUser::Reachable(dir);
+  AsUnprivilegedUser::Reachable(managed.parent_path());
+  AsUnprivilegedUser::Reachable(managed);
+  ::chmod(managed.c_str(), 0444);
+  {
+    AsUnprivilegedUser user;
+    try {
+      Write("Interval", "20");
+      ADD_FAILURE() << "a read-only settings file was replaced";
+    } catch (const forms::RunTimeError& e) {
+      EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+    }
+  }
+  EXPECT_TRUE(fs::is_symlink(path));
+  EXPECT_EQ(ini::ReadFile(managed.string()).value_or(""), "[Settings]\nInterval=10\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(managed.parent_path()),
+                          fs::directory_iterator()),
+            1)
+      << "no temporary file is left";
 }
 
 }  // namespace

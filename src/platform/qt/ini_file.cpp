@@ -232,18 +232,53 @@ std::optional<std::string> ReadFile(const std::string& path) {
   return content;
 }
 
+namespace {
+
+// The file a write of `path` must replace: `path` itself, or, when it is a symbolic link (as
+// dotfile managers make them), the file the chain of links ends at, which need not exist yet.
+// The link is kept, so the user's managed copy is the one that changes.
+std::string WriteTarget(const std::string& path) {
+  std::string target = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st{};
+    if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return target;
+    std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+    const ssize_t n = ::readlink(target.c_str(), link.data(), link.size());
+    if (n < 0 || static_cast<std::size_t>(n) >= link.size()) {
+      Fail("Cannot follow the settings file's link", target, n < 0 ? errno : ENAMETOOLONG);
+    }
+    link.resize(static_cast<std::size_t>(n));
+    target = link[0] == '/' ? link : Folder(target) + "/" + link;
+  }
+  Fail("Cannot follow the settings file's link", path, ELOOP);
+}
+
+}  // namespace
+
 void WriteFileAtomically(const std::string& path, const std::string& content) {
-  const std::string folder = Folder(path);
+  const std::string target = WriteTarget(path);
+  const std::string folder = Folder(target);
   MakeFolders(folder);
 
+  // An existing file keeps its mode, and one the user may not write is refused and left as it
+  // is: replacing it would bypass its permissions, since only the folder's are checked by a
+  // rename. A new file is the user's alone.
   mode_t mode = 0600;
   struct stat st{};
-  if (::stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
+  if (::stat(target.c_str(), &st) == 0) {
+    mode = st.st_mode & 07777;
+    if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
+      Fail("Cannot write the settings file", path, errno);
+    }
+  }
 
-  const std::string temp = path + ".new-" + std::to_string(::getpid());
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+  // The temporary file gets a fresh name of its own, created exclusively, so that nothing placed
+  // there beforehand (a file, a link) is written through.
+  std::string temp = target + ".new-XXXXXX";
+  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) Fail("Cannot write the settings file", temp, errno);
   try {
+    if (::fchmod(fd, mode) != 0) Fail("Cannot write the settings file", temp, errno);
     WriteAll(fd, content, temp);
     if (::fsync(fd) != 0) Fail("Cannot write the settings file", temp, errno);
   } catch (...) {
@@ -256,10 +291,10 @@ void WriteFileAtomically(const std::string& path, const std::string& content) {
     ::unlink(temp.c_str());
     Fail("Cannot write the settings file", temp, err);
   }
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
+  if (::rename(temp.c_str(), target.c_str()) != 0) {
     const int err = errno;
     ::unlink(temp.c_str());
-    Fail("Cannot replace the settings file", path, err);
+    Fail("Cannot replace the settings file", target, err);
   }
   // The rename itself is durable only once the folder is flushed.
   const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -7,6 +7,9 @@
 //
 // Writes replace the whole file atomically (a temporary file, flushed to disk, renamed over the
 // old one, then the folder flushed), so a crash at any moment leaves the old or the new file.
+// They keep the owner's habits: a settings file that is a symbolic link is written through to the
+// file it names and stays a link, the file's mode is kept, and a file the user may not write is
+// refused and left as it is.
 #pragma once
 
 #include <optional>
