@@ -44,11 +44,12 @@ class Platform {
   // The wildcard file enumeration, one running enumeration for the whole program. DirStart begins
   // a new one for `pattern` (a folder path followed by a wildcard name such as "*.*", which matches
   // every name, with or without a dot), ending any earlier one, and returns the first matching
-  // name, or "" when nothing matches or the folder does not exist on a readable drive. Only
-  // ordinary files are returned: no folders, no hidden or system files (on Linux: no names
-  // beginning with a dot, nothing that is not a regular file). Names come bare, in the file
-  // system's own order. Throws when the folder cannot be read at all (no disc, an I/O error, no
-  // permission).
+  // name, or "" when nothing matches (on Windows also when the folder does not exist on a drive
+  // that can be read). Only ordinary files are returned: no folders, no hidden or system files
+  // (on Linux: no names beginning with a dot, nothing that is not a regular file). Names come
+  // bare, in the file system's own order. Throws when the folder cannot be read at all (no disc,
+  // an I/O error, no permission; on Linux also a folder that does not exist, since that is how
+  // a disc that is not mounted shows there).
   virtual std::string DirStart(const std::string& pattern) = 0;
   // The next name of the running enumeration, or "" once it is exhausted. Throws when there is
   // no running enumeration, or when the last call already returned "".

@@ -71,11 +71,15 @@ TEST_F(Folder, EndsWithAnEmptyNameAndThenFails) {
   EXPECT_EQ(enumeration.Start(dir + "*.*"), "A") << "a new start begins again";
 }
 
-TEST_F(Folder, MissingOrEmptyFoldersHaveNoFiles) {
+// An empty folder has no files; a folder that does not exist is a disc that is not mounted.
+TEST_F(Folder, EmptyFoldersHaveNoFilesAndMissingOnesFail) {
   EXPECT_EQ(enumeration.Start(dir + "*.*"), "");
   EXPECT_THROW(enumeration.Next(), forms::RunTimeError);
-  EXPECT_EQ(enumeration.Start(dir + "NOT-THERE/*.*"), "");
-  EXPECT_EQ(enumeration.Start(dir + "NOT-THERE/DEEPER/*.*"), "");
+  EXPECT_THROW(enumeration.Start(dir + "NOT-THERE/*.*"), forms::RunTimeError);
+  EXPECT_THROW(enumeration.Start(dir + "NOT-THERE/DEEPER/*.*"), forms::RunTimeError);
+  EXPECT_THROW(enumeration.Next(), forms::RunTimeError);
+  Touch("NOT-THERE");
+  EXPECT_THROW(enumeration.Start(dir + "NOT-THERE/*.*"), forms::RunTimeError) << "a file";
   EXPECT_EQ(enumeration.Start(" *.*"), "") << "the default folder, one blank";
   EXPECT_THROW(qt::DirEnumeration().Next(), forms::RunTimeError);
 }

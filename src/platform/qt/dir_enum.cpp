@@ -33,9 +33,9 @@ std::string DirEnumeration::Start(const std::string& pattern) {
   wildcard_ = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
   const int fd = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) {
-    // A folder that does not exist, on a file system that can be read, has no files; anything
-    // else (no permission, an I/O error, no medium) means the folder cannot be read at all.
-    if (errno == ENOENT || errno == ENOTDIR) return "";
+    // On Linux a disc that is not in the drive shows as a folder that does not exist (an empty
+    // mount point, or a path that appears once the disc is mounted), so a missing folder fails
+    // like a missing disc, as do no permission, an I/O error and no medium.
     throw forms::RunTimeError("Cannot read the folder " + folder_ + ": " + std::strerror(errno));
   }
   dir_ = ::fdopendir(fd);
