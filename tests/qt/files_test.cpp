@@ -11,6 +11,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <set>
 
 #include "forms/run_time_error.h"
@@ -121,6 +123,45 @@ TEST_F(Folder, LargeFoldersComeOneNameAtATime) {
   int rest = 0;
   while (!enumeration.Next().empty()) ++rest;
   EXPECT_EQ(rest, 1999);
+}
+
+// The instance lock outside the runtime folder lives in the user's cache folder, and whatever
+// stands in its place that is not a file of the user's own is refused, not used: a link, a
+// folder, another user's file (which could be kept locked to stop every start).
+TEST_F(Folder, TheInstanceLockIsAFileOfTheUsersOwn) {
+  const std::string cache = fs::path(dir).parent_path().parent_path().string() + "/cache";
+  ::unsetenv("XDG_RUNTIME_DIR");
+  ::setenv("XDG_CACHE_HOME", cache.c_str(), 1);
+  const std::string lock = qt::QtPlatform::LockPath();
+  EXPECT_EQ(lock.rfind(cache + "/", 0), 0u) << lock;
+  {
+    qt::QtPlatform first(""), second("");
+    EXPECT_FALSE(first.PrevInstance());
+    EXPECT_TRUE(second.PrevInstance());
+  }
+  const std::string other = cache + "/other";
+  std::ofstream(other) << "kept";
+  const std::function<bool()> in_place[] = {
+      [&] { return ::symlink(other.c_str(), lock.c_str()) == 0; },
+      [&] { return ::mkdir(lock.c_str(), 0700) == 0; },
+      [&] {   // only where this process may give a file away
+        std::ofstream(lock) << "kept";
+        return ::chown(lock.c_str(), ::geteuid() + 1, ::getegid()) == 0;
+      },
+  };
+  for (const auto& put : in_place) {
+    fs::remove_all(lock);
+    if (!put()) continue;
+    qt::QtPlatform platform("");
+    try {
+      platform.PrevInstance();
+      ADD_FAILURE() << "a lock that is not the user's own file was taken";
+    } catch (const forms::RunTimeError& e) {
+      EXPECT_NE(std::string(e.what()).find(lock), std::string::npos) << e.what();
+    }
+  }
+  std::ifstream kept(other);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "kept");
 }
 
 class Loader : public ::testing::Test {

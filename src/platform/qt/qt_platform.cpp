@@ -95,17 +95,34 @@ QtPlatform::~QtPlatform() {
   if (lock_fd_ >= 0) ::close(lock_fd_);
 }
 
+std::string QtPlatform::LockPath() {
+  const std::string runtime = EnvOr("XDG_RUNTIME_DIR", "");
+  const std::string dir =
+      !runtime.empty() ? runtime : EnvOr("XDG_CACHE_HOME", EnvOr("HOME", ".") + "/.cache");
+  return dir + "/quildor-" + std::to_string(::getuid()) + ".lock";
+}
+
 bool QtPlatform::PrevInstance() {
   if (prev_instance_checked_) return prev_instance_;
   prev_instance_checked_ = true;
   // A lock held for the life of the process: the kernel drops it when the process ends, however
-  // it ends, and two simultaneous starts cannot both take it.
-  const std::string dir = EnvOr("XDG_RUNTIME_DIR", "/tmp");
-  const std::string path = dir + "/quildor-" + std::to_string(::getuid()) + ".lock";
-  lock_fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  // it ends, and two simultaneous starts cannot both take it. A link or a file of another user
+  // standing in its place is refused, so nobody else can keep the slide show from starting.
+  const std::string path = LockPath();
+  const std::string dir = path.substr(0, path.rfind('/'));
+  if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
+    throw forms::RunTimeError("Cannot create the folder of the instance lock " + dir + ": " +
+                              std::strerror(errno));
+  }
+  lock_fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
   if (lock_fd_ < 0) {
     throw forms::RunTimeError("Cannot open the instance lock " + path + ": " +
                               std::strerror(errno));
+  }
+  struct stat st{};
+  if (::fstat(lock_fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+    throw forms::RunTimeError("The instance lock " + path +
+                              " is not a file of this user's own; remove it");
   }
   if (::flock(lock_fd_, LOCK_EX | LOCK_NB) != 0) {
     if (errno != EWOULDBLOCK) {

@@ -67,6 +67,10 @@ class QtPlatform : public Platform {
   // The settings file of an application: ${XDG_CONFIG_HOME:-$HOME/.config}/<app>.ini
   static std::string SettingsPath(const std::string& app);
 
+  // The instance lock: in ${XDG_RUNTIME_DIR}, else in ${XDG_CACHE_HOME:-$HOME/.cache}, folders
+  // only the user can create files in (never a folder every user shares, such as /tmp).
+  static std::string LockPath();
+
   // Turns SIGTERM, SIGINT and SIGHUP into a close of every window from outside, on the GUI
   // thread (each form's QueryUnload and Unload run), instead of ending the process mid-handler.
   void CloseOnTerminationSignals();
