@@ -16,7 +16,9 @@ int main(int argc, char** argv) {
   }
   int qt_argc = 1;
   QApplication app(qt_argc, argv);
-  QApplication::setApplicationName("quildor");
+  // The name task switchers show (the window class), and the desktop entry the windows belong to.
+  QApplication::setApplicationName("Quildor");
+  QGuiApplication::setDesktopFileName("quildor");
 
   quildor::forms::EventLog::OpenFromEnvironment();
   quildor::qt::QtPlatform platform(command_line);

@@ -90,6 +90,14 @@ class SlideShow(unittest.TestCase):
             self.assertEqual(len(set(captions.values())), len(PHOTOS))
             self.assertTrue(all(len(sig) > 30 for sig in captions.values()))
 
+    def test_the_window_carries_the_cars_icon_and_the_programs_name(self):
+        with Session(800, 600) as s:
+            window = s.wait_for_slide_show(s.start(["/s"]))
+            props = s.display.run("xprop", "-id", str(window), "WM_CLASS", "_NET_WM_ICON").stdout
+            self.assertIn("Icon (32 x 32)", props)
+            if KIND == "linux":
+                self.assertIn('"Quildor"', props.splitlines()[0])
+
     def test_a_missing_folder_shows_one_box_at_a_time(self):
         with tempfile.TemporaryDirectory() as tmp, Session(1024, 768) as s:
             folder = os.path.join(tmp, "QUILDORS")

@@ -300,7 +300,9 @@ FormWidget::FormWidget(QtPlatform& platform, forms::Form& form)
   setPalette(pal);
   if (d.frameless) setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
   if (d.blank_pointer) setCursor(Qt::BlankCursor);
-  if (!d.has_icon) setWindowIcon(QIcon());
+  // The window's icon for task switchers and title bars: the car, as on Windows; a window
+  // without one shows none of its own.
+  setWindowIcon(d.has_icon ? QIcon(QStringLiteral(":/quildor/quildor.ico")) : QIcon());
   setGeometry(TwipsToPixels(form.Left()), TwipsToPixels(form.Top()),
               TwipsToPixels(d.client_width), TwipsToPixels(d.client_height));
   if (!d.frameless) setFixedSize(size());
