@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 
@@ -110,9 +111,21 @@ TEST_F(Win32Folder, PathsLongerThanMaxPathWork) {
   const std::wstring picture = deep + L"MA0001.PNG";
   std::wstring source = Widen(std::string(QUILDOR_TEST_DATA) + "\\picture.png");
   ASSERT_TRUE(CopyFileW(source.c_str(), win32::LongPath(picture).c_str(), FALSE));
-  EXPECT_EQ(platform.DirStart(Narrow(deep) + "*.*"), "MA0001.PNG");
-  const forms::Picture p = platform.LoadPicture(Narrow(picture), 777, 473);
-  EXPECT_EQ(p->width, 64);
+  // The same folder as a user may spell it: plainly, with "." and ".." segments, with forward
+  // slashes, and relative to the current folder.
+  const std::string folder = Narrow(deep);
+  const std::string last = "a long folder name for the test\\";
+  std::string slashes = folder;
+  std::replace(slashes.begin(), slashes.end(), '\\', '/');
+  wchar_t cwd[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, cwd);
+  ASSERT_TRUE(SetCurrentDirectoryW(dir.c_str()));
+  for (const std::string& spelt : {folder, folder + "..\\" + last + ".\\", slashes,
+                                   folder.substr(Narrow(dir).size())}) {
+    EXPECT_EQ(platform.DirStart(spelt + "*.*"), "MA0001.PNG") << spelt;
+    EXPECT_EQ(platform.LoadPicture(spelt + "MA0001.PNG", 777, 473)->width, 64) << spelt;
+  }
+  SetCurrentDirectoryW(cwd);
 }
 
 TEST(Win32Loader, ReadsEveryListedFormat) {

@@ -228,7 +228,9 @@ TEST_F(RegistryStore, ValuesRoundTripAndReadsCreateNothing) {
   EXPECT_EQ(platform.ReadSetting(a, "Settings", "QuildorsDir", "<none>"), "  padded  ");
 }
 
-TEST_F(RegistryStore, NumbersReadAsTextAndOtherTypesAsMissing) {
+// Numbers read as their text, an expandable string (as the collection's software or a person
+// may store the photo folder) with its variables expanded, other types as missing.
+TEST_F(RegistryStore, NumbersAndExpandableTextReadAsTextAndOtherTypesAsMissing) {
   HKEY key;
   ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, win32::SettingsKeyPath(app, L"Settings").c_str(),
                             0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
@@ -237,9 +239,16 @@ TEST_F(RegistryStore, NumbersReadAsTextAndOtherTypesAsMissing) {
   RegSetValueExW(key, L"Interval", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&five), 4);
   const BYTE blob[3] = {1, 2, 3};
   RegSetValueExW(key, L"QuildorsDir", 0, REG_BINARY, blob, 3);
+  const std::wstring folder = L"%QUILDOR_TEST_DRIVE%\\Photos\\QUILDORS\\";
+  RegSetValueExW(key, L"Expandable", 0, REG_EXPAND_SZ,
+                 reinterpret_cast<const BYTE*>(folder.c_str()),
+                 static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
   RegCloseKey(key);
+  SetEnvironmentVariableW(L"QUILDOR_TEST_DRIVE", L"D:");
   EXPECT_EQ(win32::ReadRegistrySetting(app, L"Settings", L"Interval").value_or(L"?"), L"5");
   EXPECT_FALSE(win32::ReadRegistrySetting(app, L"Settings", L"QuildorsDir").has_value());
+  EXPECT_EQ(win32::ReadRegistrySetting(app, L"Settings", L"Expandable").value_or(L"?"),
+            L"D:\\Photos\\QUILDORS\\");
 }
 
 // Run by the test below in a process of its own: writes, then ends at once.

@@ -44,13 +44,24 @@ std::wstring ArgumentsOf(const wchar_t* command_line) {
 }
 
 std::wstring LongPath(const std::wstring& path) {
-  if (path.size() < MAX_PATH - 12 || path.compare(0, 4, L"\\\\?\\") == 0) return path;
-  std::wstring p = path;
-  for (auto& c : p) {
-    if (c == L'/') c = L'\\';
+  if (path.compare(0, 4, L"\\\\?\\") == 0) return path;
+  // Behind the prefix Windows takes the path literally: "." and ".." segments, forward slashes
+  // and a path relative to the current folder would no longer be resolved. So the full path is
+  // made first, as Windows itself makes it for a path without the prefix.
+  std::wstring full(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(),
+                                     nullptr);
+    if (n == 0) return path;   // not a path Windows can resolve; let the call that uses it fail
+    if (n < full.size()) {
+      full.resize(n);
+      break;
+    }
+    full.resize(n);   // n counts the terminator when the buffer was too small
   }
-  if (p.size() > 2 && p[1] == L':' && p[2] == L'\\') return L"\\\\?\\" + p;
-  if (p.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + p.substr(2);
+  if (full.size() < MAX_PATH - 12) return path;   // short enough: Windows resolves it itself
+  if (full.size() > 2 && full[1] == L':' && full[2] == L'\\') return L"\\\\?\\" + full;
+  if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
   return path;
 }
 

@@ -31,8 +31,10 @@ std::string Narrow(const std::wstring& s);
 // that separates it from the arguments are skipped; everything after is kept as it stands.
 std::wstring ArgumentsOf(const wchar_t* command_line);
 
-// A path that the wide file APIs accept at any length: an absolute path near MAX_PATH characters or
-// more gets the "\\?\" prefix (with forward slashes made backslashes, which that form needs).
+// A path that the wide file APIs accept at any length: a path whose full form is near MAX_PATH
+// characters or more becomes that full form (relative parts, "." and ".." segments and forward
+// slashes resolved, which the prefixed form needs) behind the "\\?\" prefix. Shorter paths come
+// back as they are.
 std::wstring LongPath(const std::wstring& path);
 
 class Win32Platform : public Platform {

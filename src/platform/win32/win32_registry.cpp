@@ -21,30 +21,37 @@ std::optional<std::wstring> ReadRegistrySetting(const std::wstring& app, const s
                     &hkey) != ERROR_SUCCESS) {
     return std::nullopt;
   }
+  // Text comes back terminated, a REG_EXPAND_SZ value (as "%USERPROFILE%\Pictures\") with its
+  // variables expanded; numbers are read as their decimal text. A value that grows between the
+  // size query and the read is read again at its new size.
+  constexpr DWORD kTypes = RRF_RT_REG_SZ | RRF_RT_REG_DWORD | RRF_RT_REG_QWORD;
   std::optional<std::wstring> result;
+  std::vector<BYTE> data;
   DWORD type = 0, bytes = 0;
-  if (RegQueryValueExW(hkey, key.c_str(), nullptr, &type, nullptr, &bytes) == ERROR_SUCCESS) {
-    std::vector<BYTE> data(bytes + sizeof(wchar_t) * 2, 0);
-    DWORD size = bytes;
-    if (RegQueryValueExW(hkey, key.c_str(), nullptr, &type, data.data(), &size) == ERROR_SUCCESS) {
-      if (type == REG_SZ || type == REG_EXPAND_SZ) {
-        // The stored bytes may or may not end in a terminator; stop at the first one.
-        std::wstring text(reinterpret_cast<const wchar_t*>(data.data()), size / sizeof(wchar_t));
-        const auto nul = text.find(L'\0');
-        if (nul != std::wstring::npos) text.resize(nul);
-        result = text;
-      } else if (type == REG_DWORD && size == sizeof(DWORD)) {
-        DWORD v;
-        memcpy(&v, data.data(), sizeof v);
-        result = std::to_wstring(v);
-      } else if (type == REG_QWORD && size == sizeof(ULONGLONG)) {
-        ULONGLONG v;
-        memcpy(&v, data.data(), sizeof v);
-        result = std::to_wstring(v);
-      }
-    }
+  LONG rc = RegGetValueW(hkey, nullptr, key.c_str(), kTypes, &type, nullptr, &bytes);
+  int tries = 0;
+  while (rc == ERROR_SUCCESS || (rc == ERROR_MORE_DATA && ++tries < 16)) {
+    data.assign(bytes + sizeof(wchar_t), 0);   // bytes: the size last reported
+    bytes = static_cast<DWORD>(data.size());
+    rc = RegGetValueW(hkey, nullptr, key.c_str(), kTypes, &type, data.data(), &bytes);
+    if (rc == ERROR_SUCCESS) break;
   }
   RegCloseKey(hkey);
+  if (rc != ERROR_SUCCESS) return std::nullopt;
+  if (type == REG_SZ || type == REG_EXPAND_SZ) {
+    std::wstring text(reinterpret_cast<const wchar_t*>(data.data()), bytes / sizeof(wchar_t));
+    const auto nul = text.find(L'\0');
+    if (nul != std::wstring::npos) text.resize(nul);
+    result = text;
+  } else if (type == REG_DWORD && bytes == sizeof(DWORD)) {
+    DWORD v;
+    memcpy(&v, data.data(), sizeof v);
+    result = std::to_wstring(v);
+  } else if (type == REG_QWORD && bytes == sizeof(ULONGLONG)) {
+    ULONGLONG v;
+    memcpy(&v, data.data(), sizeof v);
+    result = std::to_wstring(v);
+  }
   return result;
 }
 

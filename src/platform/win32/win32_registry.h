@@ -11,8 +11,9 @@ namespace quildor::win32 {
 std::wstring SettingsKeyPath(const std::wstring& app, const std::wstring& section);
 
 // The stored text, or nothing when the key, its section or its application is missing. A value
-// of another type than a string reads as nothing, except a DWORD or QWORD, which reads as its
-// decimal text. Never creates anything.
+// stored as REG_EXPAND_SZ reads with its environment variables expanded. A value of another type
+// than a string reads as nothing, except a DWORD or QWORD, which reads as its decimal text. Never
+// creates anything.
 std::optional<std::wstring> ReadRegistrySetting(const std::wstring& app, const std::wstring& section,
                                                 const std::wstring& key);
 
