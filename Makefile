@@ -2,7 +2,8 @@
 #   make run    builds the Linux program and shows the slide show on the sample photographs
 #   make test   builds all three programs and runs every test
 #   make bench  measures the slide show's speed and size (a release build); see README
-.PHONY: all deps run test bench clean
+#   make package  makes the Debian package and the Windows zip in build/packages/
+.PHONY: all deps run test bench package clean
 
 all: test
 
@@ -17,6 +18,9 @@ test: deps
 
 bench: deps
 	@tools/bench.sh
+
+package: deps
+	@tools/package.sh
 
 clean:
 	rm -rf build

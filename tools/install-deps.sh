@@ -8,7 +8,8 @@ packages=(
   qt6-base-dev libgl-dev libxcb1-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
   wine wine64 wine32:i386
-  xvfb xdotool x11-utils imagemagick libjpeg-turbo-progs
+  xvfb xdotool x11-utils imagemagick libjpeg-turbo-progs xscreensaver procps
+  dpkg-dev file
   fonts-liberation fonts-dejavu-core
   libgtest-dev googletest libbenchmark-dev libturbojpeg0-dev
   python3

@@ -5,6 +5,7 @@
 #   title_banner.jpg  576 x 71 baseline JPEG: title lettering and three model years
 #   dialog_photo.bmp  293 x 115 24-bit uncompressed BMP: a red convertible on white
 #   quildor.ico       32 x 32, 16 colours with mask: a car seen from the front
+#   quildor.png       the same icon as PNG, for the Linux desktop entry
 # Also draws the sample photographs that `make run` shows, in samples/QUILDORS/.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -63,6 +64,8 @@ car_front 776 496 '#a3161a' '#87a9c9' '#d9e2ea' Quildor "$tmp/design.png"
   -blur 0x0.4 -type TrueColor BMP3:"$out/dialog_photo.bmp"
 
 python3 "$here/tools/make-icon.py" "$out/quildor.ico"
+# The same icon as PNG, for the Linux desktop entry.
+"$IM" "$out/quildor.ico" -strip PNG32:"$out/quildor.png"
 
 # Sample photographs for `make run`, named by the collection's convention.
 samples="$here/samples/QUILDORS"

@@ -1,6 +1,6 @@
 """What a real screen saver gets right. Windows: the preview inside the Screen Saver Settings
 page's little monitor ("/p HANDLE"), and a start by the file's short 8.3 name. Linux: the slide
-show inside a window that a screen-saver daemon hands over."""
+show inside a window that a screen-saver daemon hands over, and under XScreenSaver's own daemon."""
 import os
 import shutil
 import subprocess
@@ -8,7 +8,8 @@ import tempfile
 import time
 import unittest
 
-from harness import EXE, KIND, Session, WINDOW_TIMEOUT, WINE, wait_for, wine_env
+from harness import (AS_NOBODY, EXE, KIND, SWITCHES_USER, Session, WINDOW_TIMEOUT, WINE,
+                     hand_over, set_linux_settings, wait_for, wine_env)
 
 
 @unittest.skipUnless(KIND == "wine", "the preview and short names are Windows' own")
@@ -94,6 +95,82 @@ class DaemonWindow(unittest.TestCase):
             s.display.xdotool("key", "space")
             self.assertEqual(program.wait_exit(), 0)
 
+
+
+# The daemon's settings: no locking, no fading, only our program, and no blanking of its own
+# accord while the test runs.
+XSCREENSAVER_SETTINGS = """timeout: 0:59:00
+cycle: 0:00:00
+lock: False
+fade: False
+unfade: False
+splash: False
+mode: one
+selected: 0
+programs: %s --root \\n\\
+"""
+
+
+@unittest.skipUnless(KIND == "linux", "XScreenSaver is a daemon of X11 desktops")
+class XScreenSaverDaemon(unittest.TestCase):
+    def test_the_daemon_runs_the_slide_show_and_ends_it(self):
+        # The daemon refuses to run programs as root: it runs as "nobody", in a home of its own.
+        with Session(1024, 768) as s:
+            photos = os.path.join(s.home, "photos", "QUILDORS")
+            os.makedirs(photos)
+            subprocess.run(["convert", "-size", "320x200", "xc:rgb(30,200,40)",
+                            os.path.join(photos, "55GOOD.JPG")], check=True)
+            config = os.path.join(s.home, "config")
+            set_linux_settings({"Interval": "1", "QuildorsDir": photos + "/"}, config)
+            program = os.path.join(s.home, "quildor")
+            shutil.copy(EXE, program)
+            with open(os.path.join(s.home, ".xscreensaver"), "w", encoding="utf-8") as f:
+                f.write(XSCREENSAVER_SETTINGS % program)
+            runtime = os.path.join(s.home, "runtime")
+            os.makedirs(runtime, mode=0o700)
+            hand_over(s.home)
+            env = {"DISPLAY": s.display.name, "HOME": s.home, "XDG_CONFIG_HOME": config,
+                   "XDG_RUNTIME_DIR": runtime, "PATH": os.environ.get("PATH", "/usr/bin:/bin")}
+            user = AS_NOBODY if SWITCHES_USER else {}
+            log = open(os.path.join(s.home, "xscreensaver.log"), "w+", encoding="utf-8")
+            daemon = subprocess.Popen(["xscreensaver", "-no-splash", "-verbose"], env=env,
+                                      stdout=log, stderr=subprocess.STDOUT, **user)
+
+            def command(what):
+                return subprocess.run(["xscreensaver-command", what], env=env,
+                                      capture_output=True, timeout=30, **user).returncode == 0
+
+            def running():
+                return subprocess.run(["pgrep", "-f", "^" + program], capture_output=True,
+                                      text=True).stdout.split()
+
+            def photo_shown():
+                p = s.display.screenshot().pixel(500, 300)
+                return abs(p[0] - 30) < 40 and abs(p[1] - 200) < 40 and abs(p[2] - 40) < 40
+            try:
+                for round_ in (1, 2):
+                    wait_for(lambda: command("-activate"), WINDOW_TIMEOUT, "the daemon to blank")
+                    wait_for(photo_shown, WINDOW_TIMEOUT, "the photograph inside the daemon's window")
+                    s.display.screenshot("xscreensaver-%d" % round_)
+                    self.assertEqual(len(running()), 1)
+                    started = time.monotonic()
+                    self.assertTrue(command("-deactivate"))
+                    wait_for(lambda: not running(), WINDOW_TIMEOUT, "the program to end")
+                    print("round %d: the program ended %.2f s after the deactivation"
+                          % (round_, time.monotonic() - started))
+                    wait_for(lambda: not photo_shown(), WINDOW_TIMEOUT, "the desktop again")
+                self.assertTrue(command("-exit"))
+                self.assertEqual(daemon.wait(WINDOW_TIMEOUT), 0)
+            except AssertionError:
+                log.seek(0)
+                print("the daemon's log:\n" + log.read())
+                raise
+            finally:
+                if daemon.poll() is None:
+                    daemon.kill()
+                    daemon.wait()
+                log.close()
+            self.assertEqual(running(), [], "nothing of the program is left")
 
 if __name__ == "__main__":
     unittest.main()
