@@ -7,6 +7,7 @@ import os
 import subprocess
 import sys
 import unittest
+from xml.etree import ElementTree
 
 from harness import Session, WINDOW_TIMEOUT
 
@@ -40,6 +41,8 @@ class DebianPackage(unittest.TestCase):
                          "/usr/share/applications/quildor.desktop",
                          "/usr/share/doc/quildor/README.md"):
                 self.assertIn(path, files)
+            hack = ElementTree.parse("/usr/share/xscreensaver/config/quildor.xml").getroot()
+            self.assertEqual((hack.tag, hack.get("name")), ("screensaver", "quildor"))
             with Session(800, 600) as s:
                 dialog = s.start(["/c"], exe=INSTALLED)
                 s.wait_for_window(dialog, "Screen Saver Settings")
