@@ -13,14 +13,40 @@ namespace quildor::forms {
 
 struct DeclaredSize {
   enum class Format { Jpeg, Png, Gif, Bmp } format;
-  std::uint64_t width = 0;
+  std::uint64_t width = 0;    // as stored, before any turn
   std::uint64_t height = 0;
   bool progressive = false;   // a progressive JPEG: decoded whole before any scaling
+  // How the stored picture is turned to stand upright, as cameras record it: the EXIF
+  // orientation of a JPEG's Exif block (1 to 8; 1, upright as stored, when there is none).
+  int orientation = 1;
 };
 
 // `data` is the start of the file (`size` bytes of it; 1 MiB is plenty in practice). Nothing
 // when the format is not recognised or the size is not within the bytes given.
 std::optional<DeclaredSize> ReadDeclaredSize(const std::uint8_t* data, std::size_t size);
+
+// Whether the picture with that EXIF orientation stands upright only once its rows and columns
+// are exchanged (orientations 5 to 8: a quarter turn, with or without a mirror).
+bool SwapsAxes(int orientation);
+
+// The EXIF orientation's turn of a picture, as the pixel (x, y) of the upright picture being
+// the stored pixel (StoredX, StoredY). Each loader turns with its own tools; this is the rule
+// they are tested against.
+struct Turn {
+  int orientation;
+  int stored_width;
+  int stored_height;
+  int StoredX(int x, int y) const;
+  int StoredY(int x, int y) const;
+};
+
+// Whether a GIF or BMP file whose first `size` bytes are `data` (all of it; `file_size` bytes in
+// all) ends before its first picture does: the decoders of both platforms show such a file with
+// the missing part black, without a word. A GIF is walked block by block up to the end of its
+// first image's data; an uncompressed BMP must hold all the rows it declares. Other formats, and
+// compressed BMPs, are left to their decoders' own error reporting (false).
+bool CutShort(const DeclaredSize& s, const std::uint8_t* data, std::size_t size,
+              std::uint64_t file_size);
 
 // Whether a picture of that declared size may be decoded: a baseline JPEG is decoded scaled down
 // (to an eighth at most) and may declare up to 400 million pixels; a progressive JPEG keeps all
