@@ -8,6 +8,7 @@
 #include <QImage>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -170,20 +171,75 @@ class Loader : public ::testing::Test {
   static std::string Data(const char* name) { return std::string(QUILDOR_TEST_DATA) + "/" + name; }
 };
 
-TEST_F(Loader, ReadsEveryListedFormat) {
-  for (const char* name : {"baseline.jpg", "progressive.jpg", "picture.bmp", "picture.png",
-                           "animated.gif", "cmyk.jpg"}) {
-    const forms::Picture p = platform.LoadPicture(Data(name), 777, 473);
-    ASSERT_NE(p, nullptr) << name;
-    EXPECT_EQ(p->width, 64) << name;
-    EXPECT_EQ(p->height, 48) << name;
+// Every kind of picture shown, as a photo viewer shows it: the colours at the four corners of the
+// 64 x 48 upright picture. The red | blue pictures in each kind; one camera JPEG per EXIF
+// orientation (upright: a red top-left quarter, blue elsewhere); Adobe RGB pictures converted to
+// sRGB; a transparent PNG composed over black.
+struct Shown {
+  const char* name;
+  QColor top_left, top_right, bottom_left, bottom_right;
+};
+const QColor kRed(255, 0, 0), kBlue(0, 0, 255), kBlack(0, 0, 0);
+const QColor kAdobeInSrgb(0, 79, 205);   // rgb(40,80,200) in Adobe RGB (1998)
+const Shown kShownPictures[] = {
+    {"baseline.jpg", kRed, kBlue, kRed, kBlue},
+    {"progressive.jpg", kRed, kBlue, kRed, kBlue},
+    {"gray.jpg", QColor(54, 54, 54), QColor(18, 18, 18), QColor(54, 54, 54), QColor(18, 18, 18)},
+    {"cmyk.jpg", kRed, kBlue, kRed, kBlue},
+    {"picture.png", kRed, kBlue, kRed, kBlue},
+    {"picture16.png", kRed, kBlue, kRed, kBlue},
+    {"palette.png", kRed, kBlue, kRed, kBlue},
+    {"picture.bmp", kRed, kBlue, kRed, kBlue},
+    {"palette.bmp", kRed, kBlue, kRed, kBlue},
+    {"animated.gif", kRed, kBlue, kRed, kBlue},   // the first frame, not the green one
+    {"orientation1.jpg", kRed, kBlue, kBlue, kBlue},
+    {"orientation2.jpg", kRed, kBlue, kBlue, kBlue},
+    {"orientation3.jpg", kRed, kBlue, kBlue, kBlue},
+    {"orientation4.jpg", kRed, kBlue, kBlue, kBlue},
+    {"orientation5.jpg", kRed, kBlue, kBlue, kBlue},
+    {"orientation6.jpg", kRed, kBlue, kBlue, kBlue},
+    {"orientation7.jpg", kRed, kBlue, kBlue, kBlue},
+    {"orientation8.jpg", kRed, kBlue, kBlue, kBlue},
+    {"adobergb.jpg", kAdobeInSrgb, kAdobeInSrgb, kAdobeInSrgb, kAdobeInSrgb},
+    {"adobergb.png", kAdobeInSrgb, kAdobeInSrgb, kAdobeInSrgb, kAdobeInSrgb},
+    {"transparent.png", kBlack, QColor(0, 0, 128), kBlack, QColor(0, 0, 128)},
+};
+
+bool Near(const QColor& a, const QColor& b) {
+  return std::abs(a.red() - b.red()) <= 14 && std::abs(a.green() - b.green()) <= 14 &&
+         std::abs(a.blue() - b.blue()) <= 14;
+}
+
+TEST_F(Loader, ShowsEveryKindUprightInSrgbOverBlack) {
+  for (const Shown& c : kShownPictures) {
+    const forms::Picture p = platform.LoadPicture(Data(c.name), 777, 473);
+    ASSERT_NE(p, nullptr) << c.name;
+    EXPECT_EQ(QSize(p->width, p->height), QSize(64, 48)) << c.name;
     const QImage* image = qt::ImageOf(p);
     ASSERT_NE(image, nullptr);
-    const QColor left = image->pixelColor(8, 24), right = image->pixelColor(56, 24);
-    EXPECT_GT(left.red(), 200) << name;   // the first frame of the GIF, not the green one
-    EXPECT_LT(left.blue(), 60) << name;
-    EXPECT_GT(right.blue(), 200) << name;
+    ASSERT_EQ(image->size(), QSize(64, 48)) << c.name;
+    const std::pair<QPoint, QColor> corners[] = {{{12, 10}, c.top_left},
+                                                 {{52, 10}, c.top_right},
+                                                 {{12, 38}, c.bottom_left},
+                                                 {{52, 38}, c.bottom_right}};
+    for (const auto& [at, colour] : corners) {
+      const QColor seen = image->pixelColor(at);
+      EXPECT_TRUE(Near(seen, colour)) << c.name << " at " << at.x() << "," << at.y() << ": "
+                                      << seen.name().toStdString() << " for "
+                                      << colour.name().toStdString();
+    }
   }
+}
+
+// A camera's portrait photograph, larger than the frame, is decoded for the frame turned the same
+// way and then stood upright at exactly the frame's size.
+TEST_F(Loader, ATurnedPhotographFillsTheFrameUpright) {
+  const forms::Picture p = platform.LoadPicture(Data("orientation6.jpg"), 32, 24);
+  EXPECT_EQ(QSize(p->width, p->height), QSize(64, 48));
+  const QImage* image = qt::ImageOf(p);
+  ASSERT_EQ(image->size(), QSize(32, 24));
+  EXPECT_TRUE(Near(image->pixelColor(6, 5), kRed));
+  EXPECT_TRUE(Near(image->pixelColor(26, 18), kBlue));
 }
 
 TEST_F(Loader, DecodesLargePicturesNoLargerThanNeeded) {
@@ -220,6 +276,7 @@ TEST_F(Loader, RefusesHostileFilesWithoutLargeAllocations) {
   }
   for (const std::string& path : {Data("bomb.jpg"), Data("bomb.png"), Data("bomb.gif"),
                                   Data("truncated.jpg"), Data("truncated.png"),
+                                  Data("truncated.gif"), Data("truncated.bmp"),
                                   Data("empty.jpg"), sparse}) {
     EXPECT_THROW(platform.LoadPicture(path, 777, 473), forms::RunTimeError) << path;
   }

@@ -4,8 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QBuffer>
+#include <QColorSpace>
 #include <QFile>
 #include <QImageReader>
+#include <QPainter>
+#include <QTransform>
 
 #include <cerrno>
 #include <cstring>
@@ -19,24 +23,43 @@ namespace quildor::qt {
 
 namespace {
 
-// Qt's JPEG decoder reports a file that ends too early only as a warning, then shows the part it
-// read over grey. A cut-off photograph is a file the loader cannot read: the decoder's messages
-// are watched while it runs.
-bool g_truncated = false;
-QtMessageHandler g_previous_handler = nullptr;
+// A picture file is read whole into memory for decoding; a larger one (no photograph is) is
+// refused.
+constexpr qint64 kMaxFileBytes = 256LL << 20;
 
-void WatchDecoderMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-  const bool decoder = context.category && std::strncmp(context.category, "qt.gui.imageio", 14) == 0;
-  if (decoder && text.contains("premature end", Qt::CaseInsensitive)) {
-    g_truncated = true;
-    return;
+// The picture stood upright as its EXIF orientation says (see forms::Turn).
+QImage Turned(const QImage& image, int orientation) {
+  switch (orientation) {
+    case 2: return image.mirrored(true, false);
+    case 3: return image.mirrored(true, true);
+    case 4: return image.mirrored(false, true);
+    case 5: return image.mirrored(false, true).transformed(QTransform().rotate(90));
+    case 6: return image.transformed(QTransform().rotate(90));
+    case 7: return image.mirrored(true, false).transformed(QTransform().rotate(90));
+    case 8: return image.transformed(QTransform().rotate(270));
+    default: return image;
   }
-  if (decoder) return;   // the decoders' other chatter is not the user's business
-  if (g_previous_handler) g_previous_handler(type, context, text);
 }
 
-// A JPEG file read whole into memory for decoding; a larger one (no photograph is) is refused.
-constexpr qint64 kMaxJpegFileBytes = 256LL << 20;
+// The picture's colours in sRGB, the screen's colour space: a picture with an embedded profile
+// (a phone's Display P3, a camera's Adobe RGB) is converted; one without is taken as sRGB.
+void ToSrgb(QImage& image, const QColorSpace& space) {
+  if (!space.isValid() || space == QColorSpace(QColorSpace::SRgb)) return;
+  image.setColorSpace(space);
+  image.convertToColorSpace(QColorSpace::SRgb);
+}
+
+// An opaque RGB32 picture: transparent and half-transparent pixels composed over black, the
+// frame's background.
+QImage Opaque(const QImage& image) {
+  if (!image.hasAlphaChannel()) return image.convertToFormat(QImage::Format_RGB32);
+  QImage out(image.size(), QImage::Format_RGB32);
+  if (out.isNull()) return out;
+  out.fill(Qt::black);
+  QPainter painter(&out);
+  painter.drawImage(0, 0, image);
+  return out;
+}
 
 }  // namespace
 
@@ -50,65 +73,81 @@ forms::Picture LoadPictureFile(const std::string& path, int width, int height) {
     ::close(fd);
     throw forms::RunTimeError(path + " is not a file");
   }
+  if (st.st_size > kMaxFileBytes) {
+    ::close(fd);
+    throw forms::RunTimeError(path + " is too large a file for a photograph");
+  }
   QFile file;
   if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
     ::close(fd);
     throw forms::RunTimeError("Cannot read " + path);
   }
-  QImageReader reader(&file);
-  reader.setAutoTransform(false);
-  const QSize size = reader.size();
-  if (!size.isValid() || size.isEmpty()) {
-    throw forms::RunTimeError(path + " is not a picture: " + reader.errorString().toStdString());
+  const QByteArray bytes = file.readAll();
+  if (bytes.size() != st.st_size) throw forms::RunTimeError("Cannot read " + path);
+  const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
+  const auto size = static_cast<std::size_t>(bytes.size());
+
+  // The size the header declares is checked before any decoder sees the file; GIF and BMP files
+  // that end early are recognised here, since their decoders show them without a word.
+  const auto header = forms::ReadDeclaredSize(data, size);
+  if (header) {
+    forms::CheckDeclaredSize(*header, path);
+    if (forms::CutShort(*header, data, size, size)) {
+      throw forms::RunTimeError(path + " is cut short");
+    }
   }
-  forms::CheckDeclaredSize({reader.format() == "jpeg" ? forms::DeclaredSize::Format::Jpeg
-                                                     : forms::DeclaredSize::Format::Png,
-                            static_cast<std::uint64_t>(size.width()),
-                            static_cast<std::uint64_t>(size.height())},
-                           path);
+  const forms::PixelSize control{width, height};
   auto p = std::make_shared<forms::PictureData>();
-  p->width = size.width();
-  p->height = size.height();
   p->source = path;
 
-  // A JPEG is decoded at the decoder's own smallest scale that covers the control it fills.
-  if (reader.format() == "jpeg" && st.st_size <= kMaxJpegFileBytes && file.seek(0)) {
-    const QByteArray bytes = file.readAll();
-    if (bytes.size() != st.st_size) throw forms::RunTimeError("Cannot read " + path);
-    const auto header = forms::ReadDeclaredSize(
-        reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size()));
-    if (header) forms::CheckDeclaredSize(*header, path);
-    if (auto image = DecodeJpeg(bytes, QSize(width, height), path)) {
-      p->native = std::make_shared<QImage>(std::move(*image));
-      return p;
-    }
-    file.seek(0);
-    reader.setDevice(&file);
-  }
-  // A JPEG the fast path declines (CMYK, say) is still decoded at the control's size by Qt's own
-  // decoder, which scales inside the decoder where it can.
-  const forms::PixelSize target =
-      forms::DecodedSize({size.width(), size.height()}, {width, height});
-  if (reader.format() == "jpeg" && target != forms::PixelSize{size.width(), size.height()}) {
-    reader.setScaledSize(QSize(target.width, target.height));
+  // A JPEG is decoded at the decoder's own smallest scale that covers the control it fills, as
+  // the picture lies in the file: a camera's portrait photograph, stored lying on its side, is
+  // decoded for the control turned the same way, then stood upright.
+  if (header && header->format == forms::DeclaredSize::Format::Jpeg) {
+    const int orientation = header->orientation;
+    const bool swaps = forms::SwapsAxes(orientation);
+    const QSize target = swaps ? QSize(height, width) : QSize(width, height);
+    DecodedJpeg jpeg = DecodeJpeg(bytes, target, path);
+    QImage image = Turned(jpeg.image, orientation);
+    if (!jpeg.profile.isEmpty()) ToSrgb(image, QColorSpace::fromIccProfile(jpeg.profile));
+    p->width = static_cast<int>(swaps ? header->height : header->width);
+    p->height = static_cast<int>(swaps ? header->width : header->height);
+    p->native = std::make_shared<QImage>(image.convertToFormat(QImage::Format_RGB32));
+    return p;
   }
 
-  g_truncated = false;
-  g_previous_handler = qInstallMessageHandler(WatchDecoderMessages);
+  // Everything else through Qt's image readers, decoded at full size and scaled smoothly, once,
+  // to the control's size.
+  QBuffer buffer;
+  buffer.setData(bytes);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer);
+  reader.setAutoTransform(false);
+  const QSize own = reader.size();
+  if (!own.isValid() || own.isEmpty()) {
+    throw forms::RunTimeError(path + " is not a picture: " + reader.errorString().toStdString());
+  }
+  if (!header) {
+    forms::CheckDeclaredSize({forms::DeclaredSize::Format::Png,
+                              static_cast<std::uint64_t>(own.width()),
+                              static_cast<std::uint64_t>(own.height())},
+                             path);
+  }
   QImage decoded = reader.read();
-  qInstallMessageHandler(g_previous_handler);
-  if (g_truncated) throw forms::RunTimeError(path + " is cut short");
   if (decoded.isNull()) {
     throw forms::RunTimeError("Cannot load " + path + ": " + reader.errorString().toStdString());
   }
-  // Other formats are decoded at full size: scaled smoothly, once, to the control's size.
-  decoded = decoded.convertToFormat(QImage::Format_RGB32);
-  const forms::PixelSize own{decoded.width(), decoded.height()};
-  const forms::PixelSize shown = forms::DecodedSize(own, {width, height});
-  if (shown != own) {
+  const QColorSpace space = decoded.colorSpace();
+  decoded = Opaque(decoded);
+  if (decoded.isNull()) throw forms::RunTimeError("Not enough memory for " + path);
+  p->width = decoded.width();
+  p->height = decoded.height();
+  const forms::PixelSize shown = forms::DecodedSize({decoded.width(), decoded.height()}, control);
+  if (shown != forms::PixelSize{decoded.width(), decoded.height()}) {
     decoded = decoded.scaled(shown.width, shown.height, Qt::IgnoreAspectRatio,
                              Qt::SmoothTransformation);
   }
+  ToSrgb(decoded, space);
   p->native = std::make_shared<QImage>(std::move(decoded));
   return p;
 }
