@@ -120,6 +120,40 @@ void CheckDeclaredSize(const DeclaredSize& s, const std::string& name) {
                      std::to_string(PixelLimit(s) / 1'000'000) + " million at most");
 }
 
+std::vector<std::uint8_t> JpegIccProfile(const std::uint8_t* d, std::size_t n) {
+  if (n < 4 || d[0] != 0xFF || d[1] != 0xD8) return {};
+  std::vector<std::vector<std::uint8_t>> chunks;
+  std::size_t pos = 2;
+  while (pos + 4 <= n && d[pos] == 0xFF) {
+    const std::uint8_t marker = d[pos + 1];
+    if (marker == 0xFF) {
+      ++pos;
+      continue;
+    }
+    if (marker == 0xDA || marker == 0xD9) break;   // the picture data: no more segments
+    if ((marker >= 0xD0 && marker <= 0xD7) || marker == 0x01 || marker == 0xD8) {
+      pos += 2;
+      continue;
+    }
+    const std::size_t length = Be16(d + pos + 2);
+    if (length < 2 || pos + 2 + length > n) break;
+    if (marker == 0xE2 && length >= 16 && std::memcmp(d + pos + 4, "ICC_PROFILE\0", 12) == 0) {
+      const std::size_t number = d[pos + 16], count = d[pos + 17];
+      if (count == 0 || number == 0 || number > count) return {};
+      if (chunks.empty()) chunks.resize(count);
+      if (chunks.size() != count || !chunks[number - 1].empty()) return {};
+      chunks[number - 1].assign(d + pos + 18, d + pos + 2 + length);
+    }
+    pos += 2 + length;
+  }
+  std::vector<std::uint8_t> profile;
+  for (const auto& chunk : chunks) {
+    if (chunk.empty()) return {};
+    profile.insert(profile.end(), chunk.begin(), chunk.end());
+  }
+  return profile;
+}
+
 bool SwapsAxes(int orientation) { return orientation >= 5 && orientation <= 8; }
 
 int Turn::StoredX(int x, int y) const {

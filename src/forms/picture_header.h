@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quildor::forms {
 
@@ -39,6 +40,11 @@ struct Turn {
   int StoredX(int x, int y) const;
   int StoredY(int x, int y) const;
 };
+
+// The ICC colour profile a JPEG carries in its APP2 segments ("ICC_PROFILE", in numbered
+// chunks), joined in their order; empty when there is none or a chunk is missing. `data` holds
+// the file from its start (the segments come before the picture data).
+std::vector<std::uint8_t> JpegIccProfile(const std::uint8_t* data, std::size_t size);
 
 // Whether a GIF or BMP file whose first `size` bytes are `data` (all of it; `file_size` bytes in
 // all) ends before its first picture does: the decoders of both platforms show such a file with

@@ -100,6 +100,34 @@ TEST(Turn, EachOrientationStandsThePictureUpright) {
   }
 }
 
+// A JPEG's ICC profile in numbered APP2 chunks, which may come in any order.
+TEST(JpegIccProfile, JoinsTheChunksInTheirOrder) {
+  const auto chunk = [](std::uint8_t number, std::uint8_t count, const std::string& part) {
+    Bytes b = {0xFF, 0xE2, 0, 0};
+    const std::string tag("ICC_PROFILE\0", 12);
+    b.insert(b.end(), tag.begin(), tag.end());
+    b.push_back(number), b.push_back(count);
+    b.insert(b.end(), part.begin(), part.end());
+    b[3] = static_cast<std::uint8_t>(b.size() - 2);
+    return b;
+  };
+  const auto jpeg = [](std::initializer_list<Bytes> segments) {
+    Bytes b = {0xFF, 0xD8};
+    for (const Bytes& s : segments) b.insert(b.end(), s.begin(), s.end());
+    for (std::uint8_t x : {0xFF, 0xDA, 0x00, 0x02}) b.push_back(x);
+    return b;
+  };
+  const auto profile = [](const Bytes& b) {
+    const auto p = JpegIccProfile(b.data(), b.size());
+    return std::string(p.begin(), p.end());
+  };
+  EXPECT_EQ(profile(jpeg({chunk(1, 2, "first "), chunk(2, 2, "second")})), "first second");
+  EXPECT_EQ(profile(jpeg({chunk(2, 2, "second"), chunk(1, 2, "first ")})), "first second");
+  EXPECT_EQ(profile(jpeg({chunk(1, 2, "first ")})), "") << "a chunk missing";
+  EXPECT_EQ(profile(jpeg({chunk(1, 1, "a"), chunk(1, 1, "b")})), "") << "a chunk twice";
+  EXPECT_EQ(profile(jpeg({})), "");
+}
+
 // GIF and BMP files whose decoders would show a cut-off picture without a word.
 TEST(CutShort, GifAndBmpThatEndBeforeTheirFirstPicture) {
   // A 2 x 1 GIF: header, screen with a two-colour table, a graphic control extension, the image
