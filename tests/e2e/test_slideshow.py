@@ -1,6 +1,7 @@
 """The slide show as a person sees it: the photographs of the folder one after the other, each
 filling the frame, with its caption; a missing folder brings the message box, one at a time."""
 import os
+import shutil
 import subprocess
 import tempfile
 import time
@@ -89,6 +90,30 @@ class SlideShow(unittest.TestCase):
             self.assertEqual(len(captions), len(PHOTOS), shown)
             self.assertEqual(len(set(captions.values())), len(PHOTOS))
             self.assertTrue(all(len(sig) > 30 for sig in captions.values()))
+
+    def test_a_camera_photograph_stands_upright(self):
+        # Stored lying on its side with the orientation tag 6: upright, its top-left quarter is
+        # red and the rest blue, stretched over the whole frame.
+        data = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data")
+        with tempfile.TemporaryDirectory() as tmp, Session(1024, 768) as s:
+            folder = os.path.join(tmp, "QUILDORS")
+            os.mkdir(folder)
+            shutil.copy(os.path.join(data, "orientation6.jpg"), os.path.join(folder, "55TURN.JPG"))
+            program = s.start(["/s"], settings={"Interval": "1",
+                                                "QuildorsDir": folder_setting(folder)})
+            s.wait_for_slide_show(program)
+            x0, y0, x1, y1 = PHOTO_RECT
+            w, h = x1 - x0, y1 - y0
+            quarters = [(x0 + w // 4, y0 + h // 4), (x0 + 3 * w // 4, y0 + h // 4),
+                        (x0 + w // 4, y0 + 3 * h // 4), (x0 + 3 * w // 4, y0 + 3 * h // 4)]
+
+            def upright():
+                shot = s.display.screenshot()
+                seen = [shot.pixel(x, y) for x, y in quarters]
+                return close_to(seen[0], (255, 0, 0)) and all(
+                    close_to(p, (0, 0, 255)) for p in seen[1:])
+            wait_for(upright, WINDOW_TIMEOUT, "the photograph upright in the frame")
+            s.display.screenshot("upright")
 
     def test_the_window_carries_the_cars_icon_and_the_programs_name(self):
         with Session(800, 600) as s:
