@@ -133,8 +133,7 @@ void MarkTurned(const std::string& path) {
 // photograph stored turned).
 class Floor {
  public:
-  Floor(const std::string& path, bool turned)
-      : jpeg_(ReadFile(path)), tj_(tjInitDecompress()) {
+  Floor(const std::string& path, bool turned) : jpeg_(ReadFile(path)), tj_(tjInitDecompress()) {
     const int target_w = turned ? 473 : 777, target_h = turned ? 777 : 473;
     int w = 0, h = 0, subsampling = 0, colourspace = 0;
     tjDecompressHeader3(tj_, Data(), jpeg_.size(), &w, &h, &subsampling, &colourspace);
@@ -294,10 +293,11 @@ int main(int argc, char** argv) {
 
   // Photographs of the three sizes, each kind in a folder of its own.
   struct Photo { int w, h; const char* kind; };
-  const Photo photos[] = {{776, 496, "baseline"}, {776, 496, "progressive"}, {776, 496, "png"},
-                          {3000, 2000, "baseline"}, {3000, 2000, "progressive"}, {3000, 2000, "png"},
-                          {6000, 4000, "baseline"}, {6000, 4000, "progressive"}, {6000, 4000, "png"},
-                          {6000, 4000, "rotated"}};   // a camera's portrait: baseline, tag 6
+  const Photo photos[] = {
+      {776, 496, "baseline"},   {776, 496, "progressive"},   {776, 496, "png"},
+      {3000, 2000, "baseline"}, {3000, 2000, "progressive"}, {3000, 2000, "png"},
+      {6000, 4000, "baseline"}, {6000, 4000, "progressive"}, {6000, 4000, "png"},
+      {6000, 4000, "rotated"}};   // a camera's portrait: baseline, orientation tag 6
   for (const Photo& ph : photos) {
     const std::string name = std::to_string(ph.w) + "x" + std::to_string(ph.h) + "-" + ph.kind;
     const std::string folder = out + "/photos/" + name;

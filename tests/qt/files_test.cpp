@@ -20,6 +20,7 @@
 #include "platform/qt/dir_enum.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_views.h"
+#include "../data/shown_pictures.h"
 #include "unprivileged.h"
 
 namespace quildor {
@@ -171,62 +172,22 @@ class Loader : public ::testing::Test {
   static std::string Data(const char* name) { return std::string(QUILDOR_TEST_DATA) + "/" + name; }
 };
 
-// Every kind of picture shown, as a photo viewer shows it: the colours at the four corners of the
-// 64 x 48 upright picture. The red | blue pictures in each kind; one camera JPEG per EXIF
-// orientation (upright: a red top-left quarter, blue elsewhere); Adobe RGB pictures converted to
-// sRGB; a transparent PNG composed over black.
-struct Shown {
-  const char* name;
-  QColor top_left, top_right, bottom_left, bottom_right;
-};
-const QColor kRed(255, 0, 0), kBlue(0, 0, 255), kBlack(0, 0, 0);
-const QColor kAdobeInSrgb(0, 79, 205);   // rgb(40,80,200) in Adobe RGB (1998)
-const Shown kShownPictures[] = {
-    {"baseline.jpg", kRed, kBlue, kRed, kBlue},
-    {"progressive.jpg", kRed, kBlue, kRed, kBlue},
-    {"gray.jpg", QColor(54, 54, 54), QColor(18, 18, 18), QColor(54, 54, 54), QColor(18, 18, 18)},
-    {"cmyk.jpg", kRed, kBlue, kRed, kBlue},
-    {"picture.png", kRed, kBlue, kRed, kBlue},
-    {"picture16.png", kRed, kBlue, kRed, kBlue},
-    {"palette.png", kRed, kBlue, kRed, kBlue},
-    {"picture.bmp", kRed, kBlue, kRed, kBlue},
-    {"palette.bmp", kRed, kBlue, kRed, kBlue},
-    {"animated.gif", kRed, kBlue, kRed, kBlue},   // the first frame, not the green one
-    {"orientation1.jpg", kRed, kBlue, kBlue, kBlue},
-    {"orientation2.jpg", kRed, kBlue, kBlue, kBlue},
-    {"orientation3.jpg", kRed, kBlue, kBlue, kBlue},
-    {"orientation4.jpg", kRed, kBlue, kBlue, kBlue},
-    {"orientation5.jpg", kRed, kBlue, kBlue, kBlue},
-    {"orientation6.jpg", kRed, kBlue, kBlue, kBlue},
-    {"orientation7.jpg", kRed, kBlue, kBlue, kBlue},
-    {"orientation8.jpg", kRed, kBlue, kBlue, kBlue},
-    {"adobergb.jpg", kAdobeInSrgb, kAdobeInSrgb, kAdobeInSrgb, kAdobeInSrgb},
-    {"adobergb.png", kAdobeInSrgb, kAdobeInSrgb, kAdobeInSrgb, kAdobeInSrgb},
-    {"transparent.png", kBlack, QColor(0, 0, 128), kBlack, QColor(0, 0, 128)},
-};
-
-bool Near(const QColor& a, const QColor& b) {
-  return std::abs(a.red() - b.red()) <= 14 && std::abs(a.green() - b.green()) <= 14 &&
-         std::abs(a.blue() - b.blue()) <= 14;
-}
-
+// Every kind of picture shown, as a photo viewer shows it (the table is both loaders').
 TEST_F(Loader, ShowsEveryKindUprightInSrgbOverBlack) {
-  for (const Shown& c : kShownPictures) {
+  for (const test::ShownPicture& c : test::kShownPictures) {
     const forms::Picture p = platform.LoadPicture(Data(c.name), 777, 473);
     ASSERT_NE(p, nullptr) << c.name;
     EXPECT_EQ(QSize(p->width, p->height), QSize(64, 48)) << c.name;
     const QImage* image = qt::ImageOf(p);
     ASSERT_NE(image, nullptr);
     ASSERT_EQ(image->size(), QSize(64, 48)) << c.name;
-    const std::pair<QPoint, QColor> corners[] = {{{12, 10}, c.top_left},
-                                                 {{52, 10}, c.top_right},
-                                                 {{12, 38}, c.bottom_left},
-                                                 {{52, 38}, c.bottom_right}};
-    for (const auto& [at, colour] : corners) {
-      const QColor seen = image->pixelColor(at);
-      EXPECT_TRUE(Near(seen, colour)) << c.name << " at " << at.x() << "," << at.y() << ": "
-                                      << seen.name().toStdString() << " for "
-                                      << colour.name().toStdString();
+    const std::uint32_t expected[] = {c.top_left, c.top_right, c.bottom_left, c.bottom_right};
+    for (int i = 0; i < 4; ++i) {
+      const auto [x, y] = test::kShownCorners[i];
+      const std::uint32_t seen = image->pixel(x, y) & 0xFFFFFF;
+      EXPECT_TRUE(test::NearColour(seen, expected[i]))
+          << c.name << " at " << x << "," << y << ": " << std::hex << seen << " for "
+          << expected[i];
     }
   }
 }
@@ -238,8 +199,8 @@ TEST_F(Loader, ATurnedPhotographFillsTheFrameUpright) {
   EXPECT_EQ(QSize(p->width, p->height), QSize(64, 48));
   const QImage* image = qt::ImageOf(p);
   ASSERT_EQ(image->size(), QSize(32, 24));
-  EXPECT_TRUE(Near(image->pixelColor(6, 5), kRed));
-  EXPECT_TRUE(Near(image->pixelColor(26, 18), kBlue));
+  EXPECT_TRUE(test::NearColour(image->pixel(6, 5) & 0xFFFFFF, test::kRed));
+  EXPECT_TRUE(test::NearColour(image->pixel(26, 18) & 0xFFFFFF, test::kBlue));
 }
 
 TEST_F(Loader, DecodesLargePicturesNoLargerThanNeeded) {

@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 
+#include "../data/shown_pictures.h"
 #include "forms/run_time_error.h"
 #include "platform/win32/win32_pictures.h"
 #include "platform/win32/win32_platform.h"
@@ -130,53 +131,10 @@ TEST_F(Win32Folder, PathsLongerThanMaxPathWork) {
   SetCurrentDirectoryW(cwd);
 }
 
-// Every kind of picture shown, as a photo viewer shows it: the colours at the four corners of the
-// 64 x 48 upright picture (the same files and colours as the Linux loader's table).
-struct Shown {
-  const char* name;
-  COLORREF top_left, top_right, bottom_left, bottom_right;
-};
-const COLORREF kRed = RGB(255, 0, 0), kBlue = RGB(0, 0, 255), kBlack = RGB(0, 0, 0);
-const COLORREF kAdobeInSrgb = RGB(0, 79, 205);   // rgb(40,80,200) in Adobe RGB (1998)
-const COLORREF kDark = RGB(54, 54, 54), kDarker = RGB(18, 18, 18);
-const Shown kShownPictures[] = {
-    {"baseline.jpg", kRed, kBlue, kRed, kBlue},
-    {"progressive.jpg", kRed, kBlue, kRed, kBlue},
-    {"gray.jpg", kDark, kDarker, kDark, kDarker},
-    {"cmyk.jpg", kRed, kBlue, kRed, kBlue},
-    {"picture.png", kRed, kBlue, kRed, kBlue},
-    {"picture16.png", kRed, kBlue, kRed, kBlue},
-    {"palette.png", kRed, kBlue, kRed, kBlue},
-    {"picture.bmp", kRed, kBlue, kRed, kBlue},
-    {"palette.bmp", kRed, kBlue, kRed, kBlue},
-    {"animated.gif", kRed, kBlue, kRed, kBlue},   // the first frame, not the green one
-    {"orientation1.jpg", kRed, kBlue, kBlue, kBlue},
-    {"orientation2.jpg", kRed, kBlue, kBlue, kBlue},
-    {"orientation3.jpg", kRed, kBlue, kBlue, kBlue},
-    {"orientation4.jpg", kRed, kBlue, kBlue, kBlue},
-    {"orientation5.jpg", kRed, kBlue, kBlue, kBlue},
-    {"orientation6.jpg", kRed, kBlue, kBlue, kBlue},
-    {"orientation7.jpg", kRed, kBlue, kBlue, kBlue},
-    {"orientation8.jpg", kRed, kBlue, kBlue, kBlue},
-    {"adobergb.jpg", kAdobeInSrgb, kAdobeInSrgb, kAdobeInSrgb, kAdobeInSrgb},
-    {"adobergb.png", kAdobeInSrgb, kAdobeInSrgb, kAdobeInSrgb, kAdobeInSrgb},
-    {"transparent.png", kBlack, RGB(0, 0, 128), kBlack, RGB(0, 0, 128)},
-};
-
-bool Near(COLORREF a, COLORREF b) {
-  return std::abs(GetRValue(a) - GetRValue(b)) <= 14 &&
-         std::abs(GetGValue(a) - GetGValue(b)) <= 14 && std::abs(GetBValue(a) - GetBValue(b)) <= 14;
-}
-
-std::string Hex(COLORREF c) {
-  char text[16];
-  snprintf(text, sizeof text, "#%02x%02x%02x", GetRValue(c), GetGValue(c), GetBValue(c));
-  return text;
-}
-
+// Every kind of picture shown, as a photo viewer shows it (the table is both loaders').
 TEST(Win32Loader, ShowsEveryKindUprightInSrgbOverBlack) {
   win32::Win32Platform platform(GetModuleHandleW(nullptr), "");
-  for (const Shown& c : kShownPictures) {
+  for (const test::ShownPicture& c : test::kShownPictures) {
     const forms::Picture p =
         platform.LoadPicture(std::string(QUILDOR_TEST_DATA) + "\\" + c.name, 777, 473);
     ASSERT_NE(p, nullptr) << c.name;
@@ -190,14 +148,15 @@ TEST(Win32Loader, ShowsEveryKindUprightInSrgbOverBlack) {
     ASSERT_EQ(info.bmHeight, 48) << c.name;
     HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ old = SelectObject(dc, bitmap);
-    const std::pair<POINT, COLORREF> corners[] = {{{12, 10}, c.top_left},
-                                                  {{52, 10}, c.top_right},
-                                                  {{12, 38}, c.bottom_left},
-                                                  {{52, 38}, c.bottom_right}};
-    for (const auto& [at, colour] : corners) {
-      const COLORREF seen = GetPixel(dc, at.x, at.y);
-      EXPECT_TRUE(Near(seen, colour)) << c.name << " at " << at.x << "," << at.y << ": "
-                                      << Hex(seen) << " for " << Hex(colour);
+    const std::uint32_t expected[] = {c.top_left, c.top_right, c.bottom_left, c.bottom_right};
+    for (int i = 0; i < 4; ++i) {
+      const auto [x, y] = test::kShownCorners[i];
+      const COLORREF pixel = GetPixel(dc, x, y);
+      const std::uint32_t seen =
+          (GetRValue(pixel) << 16) | (GetGValue(pixel) << 8) | GetBValue(pixel);
+      EXPECT_TRUE(test::NearColour(seen, expected[i]))
+          << c.name << " at " << x << "," << y << ": " << std::hex << seen << " for "
+          << expected[i];
     }
     SelectObject(dc, old);
     DeleteDC(dc);

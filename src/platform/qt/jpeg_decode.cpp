@@ -94,13 +94,15 @@ DecodedJpeg DecodeJpeg(const QByteArray& jpeg, QSize target, const std::string& 
   if (is_cmyk) {
     cmyk.resize(std::size_t{cinfo.output_width} * 4);
     while (cinfo.output_scanline < cinfo.output_height) {
-      auto* line = reinterpret_cast<QRgb*>(out.image.scanLine(static_cast<int>(cinfo.output_scanline)));
+      const int y = static_cast<int>(cinfo.output_scanline);
+      auto* line = reinterpret_cast<QRgb*>(out.image.scanLine(y));
       JSAMPROW row = cmyk.data();
       jpeg_read_scanlines(&cinfo, &row, 1);
       for (JDIMENSION x = 0; x < cinfo.output_width; ++x) {
-        const unsigned c = cmyk[4 * x], m = cmyk[4 * x + 1], y = cmyk[4 * x + 2], k = cmyk[4 * x + 3];
-        line[x] = qRgb(static_cast<int>(c * k / 255), static_cast<int>(m * k / 255),
-                       static_cast<int>(y * k / 255));
+        const JSAMPLE* p = &cmyk[4 * x];
+        const unsigned k = p[3];
+        line[x] = qRgb(static_cast<int>(p[0] * k / 255), static_cast<int>(p[1] * k / 255),
+                       static_cast<int>(p[2] * k / 255));
       }
     }
   } else {
@@ -116,7 +118,8 @@ DecodedJpeg DecodeJpeg(const QByteArray& jpeg, QSize target, const std::string& 
   JOCTET* profile = nullptr;
   unsigned int profile_size = 0;
   if (jpeg_read_icc_profile(&cinfo, &profile, &profile_size)) {
-    out.profile = QByteArray(reinterpret_cast<const char*>(profile), static_cast<int>(profile_size));
+    out.profile =
+        QByteArray(reinterpret_cast<const char*>(profile), static_cast<int>(profile_size));
     std::free(profile);
   }
   // Whatever follows the last row (the end marker, trailing bytes) is not read: a picture whose

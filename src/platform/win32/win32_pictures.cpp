@@ -263,7 +263,9 @@ forms::Picture LoadPictureFile(const std::wstring& path, const std::string& name
   }
   ComPtr<IWICStream> stream;
   HRESULT hr = Factory()->CreateStream(&stream);
-  if (SUCCEEDED(hr)) hr = stream->InitializeFromMemory(bytes.data(), static_cast<DWORD>(bytes.size()));
+  if (SUCCEEDED(hr)) {
+    hr = stream->InitializeFromMemory(bytes.data(), static_cast<DWORD>(bytes.size()));
+  }
   if (FAILED(hr)) Fail(name, "open", hr);
   return Decode(stream.get(), name, width, height, orientation,
                 forms::JpegIccProfile(bytes.data(), bytes.size()));
