@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
   wine wine64 wine32:i386
   xvfb xdotool x11-utils imagemagick libjpeg-turbo-progs xscreensaver procps
-  dpkg-dev file
+  dpkg-dev file xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
   fonts-liberation fonts-dejavu-core
   libgtest-dev googletest libbenchmark-dev libturbojpeg0-dev
   python3

@@ -150,6 +150,71 @@ class Display:
             self.proc.wait()
 
 
+class MonitorsDisplay(Display):
+    """An X server of its own with one wide screen divided into monitors, as a desk with several
+    screens has them: Xorg with the dummy video driver (root only), its screen split with
+    `xrandr --setmonitor`. `monitors` lists (width, height, x, y), the first the primary one."""
+
+    CONFIG = """Section "Device"
+  Identifier "dummy"
+  Driver "dummy"
+  VideoRam 256000
+EndSection
+Section "Monitor"
+  Identifier "monitor"
+  HorizSync 5.0 - 1000.0
+  VertRefresh 5.0 - 200.0
+  Modeline "screen" 100.0 {w} {w1} {w2} {w3} {h} {h1} {h2} {h3}
+EndSection
+Section "Screen"
+  Identifier "screen"
+  Device "dummy"
+  Monitor "monitor"
+  DefaultDepth 24
+  SubSection "Display"
+    Depth 24
+    Virtual {w} {h}
+    Modes "screen"
+  EndSubSection
+EndSection
+Section "ServerFlags"
+  Option "AutoAddDevices" "false"
+EndSection
+"""
+
+    def __init__(self, monitors):
+        self.monitors = monitors
+        width = max(x + w for w, h, x, y in monitors)
+        height = max(y + h for w, h, x, y in monitors)
+        self.width, self.height = width, height
+        self.folder = tempfile.mkdtemp(prefix="quildor-xorg-")
+        config = os.path.join(self.folder, "xorg.conf")
+        with open(config, "w", encoding="utf-8") as f:
+            f.write(self.CONFIG.format(w=width, w1=width + 8, w2=width + 16, w3=width + 24,
+                                       h=height, h1=height + 2, h2=height + 4, h3=height + 6))
+        r, w = os.pipe()
+        self.proc = subprocess.Popen(
+            ["Xorg", "-displayfd", str(w), "-config", config, "-configdir", self.folder,
+             "-logfile", os.path.join(self.folder, "Xorg.log"), "-sharevts", "-noreset",
+             "-nolisten", "tcp", "-ardelay", "60000"],
+            pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(w)
+        with os.fdopen(r) as f:
+            number = f.readline().strip()
+        if not number:
+            raise RuntimeError("Xorg did not start: see %s" % self.folder)
+        self.name = ":" + number
+        output = self.run("xrandr").stdout.split("\n")[1].split()[0]
+        for i, (mw, mh, mx, my) in enumerate(monitors):
+            self.run("xrandr", "--setmonitor", "MONITOR%d" % i,
+                     "%d/%dx%d/%d+%d+%d" % (mw, mw // 4, mh, mh // 4, mx, my),
+                     output if i == 0 else "none")
+
+    def close(self):
+        super().close()
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+
 class Screenshot:
     def __init__(self, ppm):
         # P6 header: magic, width, height, maxval, each separated by white space.
@@ -317,9 +382,10 @@ def end_wine():
 class Session:
     """A display and the programs started on it; everything ends with the session."""
 
-    def __init__(self, width=1024, height=768, unprivileged=False):
-        """unprivileged: the Linux program runs as "nobody" (see SWITCHES_USER)."""
-        self.display = Display(width, height)
+    def __init__(self, width=1024, height=768, unprivileged=False, display=None):
+        """unprivileged: the Linux program runs as "nobody" (see SWITCHES_USER); display: one
+        made by the caller (a MonitorsDisplay), which the session then ends."""
+        self.display = display or Display(width, height)
         self.programs = []
         self.home = tempfile.mkdtemp(prefix="quildor-e2e-")
         self.unprivileged = unprivileged

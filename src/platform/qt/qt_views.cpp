@@ -309,11 +309,75 @@ FormWidget::FormWidget(QtPlatform& platform, forms::Form& form)
   CreateControls();
   WatchInput(this);
   form.AttachView(this);
+  // Monitors plugged in or out during a full-screen show get their covers too; the slide show
+  // keeps the layout it was given at load.
+  const auto update = [this] { UpdateCovers(); };
+  connect(qGuiApp, &QGuiApplication::screenAdded, this, update, Qt::QueuedConnection);
+  connect(qGuiApp, &QGuiApplication::screenRemoved, this, update, Qt::QueuedConnection);
+  connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, update, Qt::QueuedConnection);
 }
+
+// A plain black window over one of the other screens while the full-screen slide show runs, so
+// that the whole desktop is covered, with the blank pointer. Its input counts as input on the
+// slide show's own surface (a key or a button ends the show, a move counts toward its fourth);
+// it never takes the keyboard focus, which stays where the slide show's key handler gets keys.
+class FormWidget::CoverWidget : public QWidget {
+ public:
+  CoverWidget(FormWidget& owner, QScreen* screen)
+      : QWidget(&owner, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                            Qt::WindowDoesNotAcceptFocus),
+        owner_(owner) {
+    setObjectName(QStringLiteral("Cover"));
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setFocusPolicy(Qt::NoFocus);
+    setCursor(Qt::BlankCursor);
+    setMouseTracking(true);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::black);
+    setPalette(pal);
+    setScreen(screen);
+    setGeometry(screen->geometry());
+  }
+
+ protected:
+  void keyPressEvent(QKeyEvent* e) override { Pass(e, Event::KeyDown); }
+  void mousePressEvent(QMouseEvent* e) override { Pass(e, Event::MouseDown); }
+  void mouseMoveEvent(QMouseEvent* e) override { Pass(e, Event::MouseMove); }
+
+ private:
+  void Pass(QEvent* e, Event event) {
+    e->accept();
+    owner_.platform().Deliver(owner_.form(), event, nullptr);
+  }
+  FormWidget& owner_;
+};
 
 FormWidget::~FormWidget() {
   form_.AttachView(nullptr);
+  covers_.clear();
   timers_.clear();
+}
+
+void FormWidget::UpdateCovers() {
+  covers_.clear();
+  const bool full_screen = form_.State() == forms::WindowState::Maximized &&
+                           form_.design().frameless && !platform_.ForeignWindow();
+  if (!full_screen || !isVisible()) return;
+  for (QScreen* screen : QGuiApplication::screens()) {
+    if (screen == QGuiApplication::primaryScreen()) continue;
+    auto cover = std::make_unique<CoverWidget>(*this, screen);
+    cover->show();
+    cover->raise();
+    connect(screen, &QScreen::geometryChanged, cover.get(), [this] { UpdateCovers(); },
+            Qt::QueuedConnection);
+    covers_.push_back(std::move(cover));
+  }
+}
+
+void FormWidget::hideEvent(QHideEvent* e) {
+  covers_.clear();
+  QWidget::hideEvent(e);
 }
 
 QWidget* FormWidget::ControlWidget(const forms::Control& c) const {
@@ -394,6 +458,7 @@ void FormWidget::ShowAsModelled() {
   raise();
   activateWindow();
   setFocus(Qt::ActiveWindowFocusReason);
+  UpdateCovers();
 }
 
 void FormWidget::PropertyChanged(const forms::Form&, forms::Property p) {

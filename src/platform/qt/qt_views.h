@@ -51,18 +51,24 @@ class FormWidget : public QWidget, public forms::FormView {
   void mouseMoveEvent(QMouseEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
   void paintEvent(QPaintEvent* e) override;
+  void hideEvent(QHideEvent* e) override;
 
  private:
   class TimerView;
+  class CoverWidget;
 
   void CreateControls();
   void ApplyWindowGeometry();
   void WatchInput(QWidget* w);
+  // While the window covers the primary screen in full: one black cover window over each other
+  // screen, made anew whenever screens come, go or change.
+  void UpdateCovers();
 
   QtPlatform& platform_;
   forms::Form& form_;
   std::map<const forms::Control*, QWidget*> widgets_;
   std::vector<std::unique_ptr<TimerView>> timers_;
+  std::vector<std::unique_ptr<CoverWidget>> covers_;
   bool painted_ = false;
 };
 
