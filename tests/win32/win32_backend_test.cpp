@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,8 +38,11 @@ void PumpMessages() {
 
 class Win32Backend : public ::testing::Test {
  protected:
-  void Start(const std::string& command_line) {
+  // `monitors`: the other monitors the platform is to see (the test display has only one).
+  void Start(const std::string& command_line,
+             std::optional<std::vector<RECT>> monitors = std::nullopt) {
     platform = std::make_unique<win32::Win32Platform>(GetModuleHandleW(nullptr), command_line);
+    platform->UseMonitors(monitors);
     module = std::make_unique<Module1>(*platform);
     platform->SetDispatcher([this](forms::Form&, Event e, const forms::Control* c) {
       delivered.push_back({e, c ? c->Name() : ""});
@@ -106,6 +110,74 @@ TEST_F(Win32Backend, SlideShowWindowCoversTheScreenWithTheColumnPlaced) {
   EXPECT_TRUE(IsWindowVisible(Child(f, "panYear")));
   EXPECT_EQ(Text(Child(f, "panYear")), L"Kelmarion");
   EXPECT_EQ(Text(Child(f, "SSPanel1")), L"SSPanel1");
+}
+
+struct ClassSearch {
+  const wchar_t* name;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectOfClass(HWND w, LPARAM p) {
+  auto* s = reinterpret_cast<ClassSearch*>(p);
+  wchar_t cls[64] = {};
+  GetClassNameW(w, cls, 64);
+  if (std::wstring(cls) == s->name) s->found.push_back(w);
+  return TRUE;
+}
+
+// The top-level windows of this thread of a window class.
+std::vector<HWND> WindowsOfClass(const wchar_t* name) {
+  ClassSearch search{name, {}};
+  EnumThreadWindows(GetCurrentThreadId(), CollectOfClass, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// Every other monitor gets a black, topmost cover that never takes the focus and passes its input
+// to the slide show's own surface; covers follow display changes and go with the window.
+TEST_F(Win32Backend, OtherMonitorsAreCoveredAndTheirInputIsTheSlideShows) {
+  Start("", std::vector<RECT>{{1024, 0, 1824, 600}});
+  HWND window = Window(*module->form1());
+  std::vector<HWND> covers = WindowsOfClass(L"QuildorCover");
+  ASSERT_EQ(covers.size(), 1u);
+  HWND cover = covers[0];
+  RECT r;
+  GetWindowRect(cover, &r);
+  ExpectRect(r, 1024, 0, 800, 600);
+  EXPECT_TRUE(IsWindowVisible(cover));
+  EXPECT_EQ(GetWindow(cover, GW_OWNER), window);
+  const LONG_PTR ex = GetWindowLongPtrW(cover, GWL_EXSTYLE);
+  EXPECT_TRUE(ex & WS_EX_TOPMOST);
+  EXPECT_TRUE(ex & WS_EX_NOACTIVATE);
+  EXPECT_EQ(SendMessageW(cover, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(window),
+                         MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN)),
+            MA_NOACTIVATE);
+  EXPECT_EQ(GetFocus(), window);
+
+  delivered.clear();
+  SendMessageW(cover, WM_MOUSEMOVE, 0, MAKELPARAM(10, 10));
+  SendMessageW(cover, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+  SendMessageW(cover, WM_KEYDOWN, VK_SPACE, 0);
+  ASSERT_EQ(delivered.size(), 3u);
+  EXPECT_EQ(delivered[0].event, Event::MouseMove);
+  EXPECT_EQ(delivered[1].event, Event::MouseDown);
+  EXPECT_EQ(delivered[2].event, Event::KeyDown);
+  for (const auto& d : delivered) EXPECT_EQ(d.source, "") << "the window's own surface";
+
+  platform->UseMonitors(std::vector<RECT>{{-800, 0, 0, 600}, {1024, 0, 2048, 768}});
+  SendMessageW(window, WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768));
+  EXPECT_FALSE(IsWindow(cover));
+  EXPECT_EQ(WindowsOfClass(L"QuildorCover").size(), 2u);
+  SendMessageW(window, WM_CLOSE, 0, 0);
+  PumpMessages();
+  EXPECT_TRUE(WindowsOfClass(L"QuildorCover").empty()) << "the covers go with the window";
+}
+
+TEST_F(Win32Backend, TheDialogAndThePrimaryOnlyDeskHaveNoCovers) {
+  Start("/c", std::vector<RECT>{{1024, 0, 1824, 600}});
+  EXPECT_TRUE(WindowsOfClass(L"QuildorCover").empty());
+  TearDown();
+  Start("");
+  EXPECT_TRUE(WindowsOfClass(L"QuildorCover").empty()) << "Wine's single monitor";
 }
 
 TEST_F(Win32Backend, SlideShowWindowDrawsTheDesignState) {

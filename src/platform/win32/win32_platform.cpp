@@ -65,6 +65,26 @@ std::wstring LongPath(const std::wstring& path) {
   return path;
 }
 
+namespace {
+
+BOOL CALLBACK CollectOtherMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM found) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (GetMonitorInfoW(monitor, &info) && !(info.dwFlags & MONITORINFOF_PRIMARY)) {
+    reinterpret_cast<std::vector<RECT>*>(found)->push_back(info.rcMonitor);
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+std::vector<RECT> Win32Platform::OtherMonitors() const {
+  if (monitors_) return *monitors_;
+  std::vector<RECT> others;
+  EnumDisplayMonitors(nullptr, nullptr, CollectOtherMonitor, reinterpret_cast<LPARAM>(&others));
+  return others;
+}
+
 Win32Platform::Win32Platform(HINSTANCE instance, std::string command_line)
     : instance_(instance), command_line_(std::move(command_line)) {
   com_initialized_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));

@@ -12,7 +12,9 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -76,6 +78,12 @@ class Win32Platform : public Platform {
   void Deliver(forms::Form& form, forms::Event e, const forms::Control* source);
   void FormWindowDestroyed();
 
+  // The rectangles (virtual-screen pixels) of the monitors other than the primary one, which
+  // the full-screen slide show covers with black windows. From Windows itself, unless a list
+  // was handed in (tests, with monitors the test display does not have).
+  std::vector<RECT> OtherMonitors() const;
+  void UseMonitors(std::optional<std::vector<RECT>> others) { monitors_ = std::move(others); }
+
  private:
   HINSTANCE instance_;
   std::string command_line_;
@@ -91,6 +99,7 @@ class Win32Platform : public Platform {
   int live_windows_ = 0;
   std::map<const forms::Form*, std::unique_ptr<FormWindow>> forms_;
   std::unique_ptr<PreviewWindow> preview_;
+  std::optional<std::vector<RECT>> monitors_;
 };
 
 }  // namespace quildor::win32

@@ -19,6 +19,7 @@ using forms::TwipsToPixels;
 namespace {
 
 constexpr wchar_t kFormClass[] = L"QuildorForm";
+constexpr wchar_t kCoverClass[] = L"QuildorCover";
 
 }  // namespace
 
@@ -46,6 +47,7 @@ struct FormWindow::TimerView : forms::ControlView {
 
 void FormWindow::RegisterClasses(HINSTANCE instance) {
   RegisterWindowClass(instance, kFormClass, FormProc);
+  RegisterWindowClass(instance, kCoverClass, CoverProc);
 
   ChildView::RegisterClass(instance);
 
@@ -175,6 +177,67 @@ void FormWindow::ShowAsModelled() {
   SetForegroundWindow(hwnd_);
   SetFocus(hwnd_);
   UpdateWindow(hwnd_);
+  UpdateCovers();
+}
+
+void FormWindow::UpdateCovers() {
+  for (HWND cover : covers_) DestroyWindow(cover);
+  covers_.clear();
+  const auto& d = form_.design();
+  if (!hwnd_ || !d.frameless || form_.State() != forms::WindowState::Maximized ||
+      !IsWindowVisible(hwnd_)) {
+    return;
+  }
+  // Plain black, borderless, above everything, never activated and not on the taskbar; owned by
+  // the slide show's window, so they go when it goes.
+  for (const RECT& r : platform_.OtherMonitors()) {
+    HWND cover = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kCoverClass,
+                                 L"", WS_POPUP, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                                 hwnd_, nullptr, platform_.instance(), this);
+    if (!cover) continue;
+    ShowWindow(cover, SW_SHOWNOACTIVATE);
+    covers_.push_back(cover);
+  }
+}
+
+// A cover's input counts as input on the slide show's own surface: a key or a button ends the
+// show, a move counts toward its fourth. A click never takes the keyboard focus from the show.
+LRESULT CALLBACK FormWindow::CoverProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_NCCREATE) {
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(
+                                               reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
+  }
+  auto* owner = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  switch (msg) {
+    case WM_ERASEBKGND: {
+      RECT rc;
+      GetClientRect(hwnd, &rc);
+      Fill(reinterpret_cast<HDC>(wp), rc, RGB(0, 0, 0));
+      return 1;
+    }
+    case WM_SETCURSOR:
+      if (LOWORD(lp) == HTCLIENT) {
+        SetCursor(nullptr);
+        return TRUE;
+      }
+      break;
+    case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+      if (owner) owner->Deliver(Event::KeyDown, nullptr);
+      return 0;
+    case WM_MOUSEMOVE:
+      if (owner) owner->Deliver(Event::MouseMove, nullptr);
+      return 0;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+      if (owner) owner->Deliver(Event::MouseDown, nullptr);
+      return 0;
+    case WM_NCDESTROY: SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0); break;
+    default: break;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
 void FormWindow::PropertyChanged(const forms::Form&, forms::Property p) {
@@ -245,11 +308,17 @@ LRESULT FormWindow::HandleFormMessage(UINT msg, WPARAM wp, LPARAM lp) {
       CloseFromOutside();
       DestroyWindow(hwnd_);
       return 0;
+    case WM_DISPLAYCHANGE:
+      // Monitors plugged in or out: the covers follow; the slide show keeps its layout.
+      UpdateCovers();
+      break;
     case WM_QUERYENDSESSION: return TRUE;
     case WM_ENDSESSION:
       if (wp) CloseFromOutside();
       return 0;
     case WM_DESTROY: {
+      for (HWND cover : covers_) DestroyWindow(cover);
+      covers_.clear();
       timers_.clear();
       HWND gone = hwnd_;
       hwnd_ = nullptr;

@@ -53,6 +53,10 @@ class FormWindow : public forms::FormView {
 
   void CreateControls();
   void ApplyWindowGeometry();
+  // While the window covers the primary monitor in full: one black cover window over each other
+  // monitor, made anew when the displays change.
+  void UpdateCovers();
+  static LRESULT CALLBACK CoverProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   void Deliver(forms::Event e, const forms::Control* source);
   void CloseFromOutside();
 
@@ -64,6 +68,7 @@ class FormWindow : public forms::FormView {
   std::vector<std::unique_ptr<ChildView>> children_;
   std::vector<std::unique_ptr<TimerView>> timers_;
   std::vector<std::pair<forms::Font, HFONT>> fonts_;
+  std::vector<HWND> covers_;
 };
 
 }  // namespace quildor::win32
