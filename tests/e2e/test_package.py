@@ -29,7 +29,7 @@ class DebianPackage(unittest.TestCase):
         deb = sorted(glob.glob(os.path.join(BUILD, "quildor_*.deb")))[-1]
         depends = subprocess.run(["dpkg-deb", "-f", deb, "Depends"], check=True,
                                  capture_output=True, text=True).stdout
-        for library in ("libqt6widgets6", "libturbojpeg0", "libc6"):
+        for library in ("libqt6widgets6", "libjpeg62-turbo", "libc6"):
             self.assertIn(library, depends, "computed from the program")
 
         subprocess.run(["dpkg", "-i", deb], check=True, capture_output=True, timeout=120)
