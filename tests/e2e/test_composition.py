@@ -1,9 +1,14 @@
 """The slide-show window as a person sees it, on screens of four sizes: the photograph's frame,
 the caption panel and the banner stand where the layout puts them (within one pixel), in their
-designed colours, before the first photograph arrives."""
+designed colours, before the first photograph arrives. On a high-DPI screen (Linux, scale 2) the
+layout is the logical one, twice as large, and a photograph's one-pixel detail stays sharp."""
+import os
+import struct
+import tempfile
 import unittest
+import zlib
 
-from harness import Session, WINDOW_TIMEOUT, wait_for
+from harness import KIND, Session, WINDOW_TIMEOUT, folder_setting, wait_for
 
 # Screen size -> (frame left, frame top, caption panel left, top, banner left, top), in pixels:
 # twips / 15, halves rounded up.
@@ -104,6 +109,53 @@ class Composition(unittest.TestCase):
 
     def test_800x480(self):
         self.check_screen(800, 480)
+
+
+
+def columns_png(path, width, height):
+    """A photograph of alternating one-pixel black and white columns."""
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+    row = b"\0" + b"".join(b"\xff\xff\xff" if x % 2 else b"\0\0\0" for x in range(width))
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+                + chunk(b"IDAT", zlib.compress(row * height)) + chunk(b"IEND", b""))
+
+
+@unittest.skipUnless(KIND == "linux", "the Windows build's scaling is its own")
+class HighDpi(unittest.TestCase):
+    def test_scale_2_draws_the_logical_layout_at_device_resolution(self):
+        # 2048 x 1536 at scale 2 counts as 1024 x 768: every figure of that layout, doubled.
+        fl, ft, yl, yt, bl, bt = (2 * v for v in LAYOUTS[(1024, 768)])
+        with tempfile.TemporaryDirectory() as tmp, Session(2048, 1536) as s:
+            folder = os.path.join(tmp, "QUILDORS")
+            os.mkdir(folder)
+            columns_png(os.path.join(folder, "55COLS.PNG"), 2 * 777, 2 * 473)
+            program = s.start(["/s"], settings={"Interval": "1",
+                                                "QuildorsDir": folder_setting(folder)},
+                              env={"QT_SCALE_FACTOR": "2"})
+            row = ft + 16 + 473   # the photograph's middle row
+
+            def alternating(shot):
+                xs = range(fl + 16 + 20, fl + 16 + 1554 - 20)
+                return sum(abs(shot.pixel(x, row)[0] - shot.pixel(x + 1, row)[0]) > 150
+                           for x in xs) / len(xs)
+            wait_for(lambda: alternating(s.display.screenshot()) > 0.95, WINDOW_TIMEOUT,
+                     "the photograph's one-pixel columns on the screen")
+            shot = s.display.screenshot("scale-2")
+
+            def near2(x, y, predicate):
+                return any(predicate(shot.pixel(x + dx, y + dy))
+                           for dx in range(-2, 3) for dy in range(-2, 3))
+            self.assertTrue(near2(fl, ft + 40, shadow), "frame's left bevel")
+            self.assertTrue(near2(fl - 3, ft + 40, black), "black left of the frame")
+            self.assertTrue(near2(fl + 2 * FRAME_W - 1, ft + 40, light), "frame's right bevel")
+            self.assertTrue(near2(fl + 400, ft + 2 * FRAME_H - 1, light), "frame's bottom bevel")
+            self.assertTrue(near2(bl + 2, bt + 60, lambda p: not black(p)), "banner's left edge")
+            self.assertTrue(near2(bl - 4, bt + 60, black), "black left of the banner")
+            self.assertGreater(shot.count(yl, yt, yl + 2 * 253, yt + 2 * 24, red), 160,
+                               "the caption, in a font twice as large")
+            self.assertTrue(program.running())
 
 
 if __name__ == "__main__":

@@ -211,7 +211,10 @@ void QtPlatform::WriteSetting(const std::string& app, const std::string& section
 }
 
 forms::Picture QtPlatform::LoadPicture(const std::string& path, int width, int height) {
-  return LoadPictureFile(path, width, height);
+  // The control's size is in logical pixels; on a high-DPI screen the photograph is decoded and
+  // scaled once to its size in device pixels, so that it is drawn 1:1, every pixel sharp.
+  const qreal scale = QGuiApplication::primaryScreen()->devicePixelRatio();
+  return LoadPictureFile(path, qRound(width * scale), qRound(height * scale));
 }
 
 char32_t QtPlatform::ToUpper(char32_t c) { return QChar::toUpper(c); }

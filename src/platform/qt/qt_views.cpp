@@ -150,15 +150,23 @@ class ImageWidget : public ControlWidgetBase<QWidget> {
     const QImage* image = ImageOf(c_.GetPicture());
     if (!image || image->isNull()) return;
     const QRect area = ToQRect(geometry.area);
-    if (d.stretch) {
-      // Smooth scaling, computed once per picture and size rather than at every repaint.
-      if (scaled_.size() != area.size()) {
-        scaled_ = image->scaled(area.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-      }
-      p.drawImage(area.topLeft(), scaled_);
-    } else {
-      p.drawImage(area.topLeft(), *image);
+    // Drawn 1:1 in device pixels: a picture of exactly the size it takes on the screen (as the
+    // loader makes photographs) as it is; any other (the built-in pictures, a high-DPI screen)
+    // scaled smoothly once per picture and size rather than at every repaint.
+    const qreal scale = devicePixelRatioF();
+    const QSize logical = d.stretch ? area.size() : image->size() / image->devicePixelRatio();
+    const QSize device = (QSizeF(logical) * scale).toSize();
+    if (image->size() == device) {
+      QImage shown = *image;   // shares the pixels
+      shown.setDevicePixelRatio(scale);
+      p.drawImage(area.topLeft(), shown);
+      return;
     }
+    if (scaled_.size() != device) {
+      scaled_ = image->scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+      scaled_.setDevicePixelRatio(scale);
+    }
+    p.drawImage(area.topLeft(), scaled_);
   }
 
  private:
