@@ -10,7 +10,10 @@
 // (run under a display; `make bench` does it all). With WIC_COMMAND, the Windows loader is
 // measured too: the command is run with the photographs' paths appended and prints one line
 // "PATH<TAB>MILLISECONDS" per photograph; its figures are reported apart.
-// Prints a table and writes OUT_DIR/results.json.
+// Prints a table and writes OUT_DIR/results.json. With QUILDOR_BENCH_SCALE=2 (and Qt's
+// QT_SCALE_FACTOR=2, on a screen twice as large) it measures the high-DPI step instead: the
+// photograph decoded for the frame's size in device pixels (1554 x 946), from 3000 x 2000 up, and
+// the program's peak memory there; it writes OUT_DIR/results-scale2.json.
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -116,6 +119,11 @@ std::string ReadFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(f), {});
 }
 
+// Device pixels per logical pixel (QUILDOR_BENCH_SCALE), and the frame's size in device pixels.
+double g_scale = 1;
+int FrameW() { return static_cast<int>(777 * g_scale + 0.5); }
+int FrameH() { return static_cast<int>(473 * g_scale + 0.5); }
+
 // Writes a camera's Exif block with the orientation tag 6 (stored a quarter turn anticlockwise)
 // right after the JPEG's start marker.
 void MarkTurned(const std::string& path) {
@@ -129,12 +137,12 @@ void MarkTurned(const std::string& path) {
   std::ofstream(path, std::ios::binary) << jpeg;
 }
 
-// libjpeg-turbo's own decode at the smallest scale that still covers 777 x 473 (473 x 777 for a
-// photograph stored turned).
+// libjpeg-turbo's own decode at the smallest scale that still covers the frame (777 x 473 device
+// pixels at scale 1; turned for a photograph stored turned).
 class Floor {
  public:
   Floor(const std::string& path, bool turned) : jpeg_(ReadFile(path)), tj_(tjInitDecompress()) {
-    const int target_w = turned ? 473 : 777, target_h = turned ? 777 : 473;
+    const int target_w = turned ? FrameH() : FrameW(), target_h = turned ? FrameW() : FrameH();
     int w = 0, h = 0, subsampling = 0, colourspace = 0;
     tjDecompressHeader3(tj_, Data(), jpeg_.size(), &w, &h, &subsampling, &colourspace);
     int count = 0;
@@ -168,7 +176,8 @@ class Floor {
 // A full-size decode followed by a smooth scale.
 void Naive(const std::string& path) {
   QImage full = QImageReader(QString::fromStdString(path)).read();
-  QImage scaled = full.scaled(777, 473, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  QImage scaled =
+      full.scaled(FrameW(), FrameH(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
   if (scaled.isNull()) std::abort();
 }
 
@@ -201,7 +210,9 @@ class SlideShow {
     module_.Start();
     form_ = module_.form1();
     image_ = platform_.WidgetOf(*form_)->findChild<QWidget*>("Image1");
-    target_ = QImage(image_->size(), QImage::Format_RGB32);
+    const qreal dpr = image_->devicePixelRatioF();   // drawn in device pixels, as on the screen
+    target_ = QImage(image_->size() * dpr, QImage::Format_RGB32);
+    target_.setDevicePixelRatio(dpr);
   }
   ~SlideShow() {
     if (form_->panYear.Caption() == "Kelmarion") {
@@ -285,6 +296,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string exe = fs::absolute(argv[1]), out = fs::absolute(argv[2]);
+  if (const char* scale = std::getenv("QUILDOR_BENCH_SCALE")) g_scale = std::atof(scale);
+  const bool high_dpi = g_scale != 1;
+  const std::string at_scale =
+      high_dpi ? " @" + std::string(std::getenv("QUILDOR_BENCH_SCALE")) + "x" : "";
   int qt_argc = 1;
   QApplication app(qt_argc, argv);
   fs::create_directories(out);
@@ -299,6 +314,11 @@ int main(int argc, char** argv) {
       {6000, 4000, "baseline"}, {6000, 4000, "progressive"}, {6000, 4000, "png"},
       {6000, 4000, "rotated"}};   // a camera's portrait: baseline, orientation tag 6
   for (const Photo& ph : photos) {
+    // At scale 2, the photographs larger than the device frame, as JPEGs.
+    if (high_dpi && (ph.w < 3000 || std::string(ph.kind) == "png" ||
+                     std::string(ph.kind) == "progressive")) {
+      continue;
+    }
     const std::string name = std::to_string(ph.w) + "x" + std::to_string(ph.h) + "-" + ph.kind;
     const std::string folder = out + "/photos/" + name;
     const bool png = std::string(ph.kind) == "png";
@@ -311,7 +331,7 @@ int main(int argc, char** argv) {
     }
     const int runs = ph.w > 1000 ? 21 : 61;
     Result r;
-    r.name = "step " + name;
+    r.name = "step " + name + at_scale;
     {
       SlideShow show(folder, folder + "/QUILDORS");
       std::vector<std::function<void()>> cases = {[&] { show.Tick(false); }, [&] { Naive(file); }};
@@ -330,56 +350,60 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "  %s done\n", r.name.c_str());
   }
 
-  // Starts in folders of 10 to 100,000 photographs: the first tick of a pass (the folder's
-  // enumeration started afresh, the first photograph shown), and the folder's first read alone.
-  // The photographs are links to copies of one 776 x 496 JPEG, so only the folder's size differs.
-  // The three slide shows run side by side and are timed in turn, like the step and its
-  // references, so that the folders' figures are compared under the same conditions.
-  const std::string one = out + "/photos/776x496-baseline/QUILDORS/55776x496-baseline.JPG";
-  const int sizes[] = {10, 10000, 100000};
-  std::vector<std::unique_ptr<SlideShow>> shows;
-  std::vector<std::unique_ptr<quildor::qt::DirEnumeration>> reads;
-  std::vector<std::function<void()>> start_cases;
-  for (int n : sizes) {
-    const std::string home = out + "/starts/" + std::to_string(n);
-    const std::string folder = home + "/QUILDORS";
-    if (!fs::exists(home + "/done")) {
-      fs::remove_all(home);
-      fs::create_directories(folder);
-      for (int i = 0; i < n; ++i) {
-        // A file takes a limited number of links (65,000 on ext4): a fresh copy every 50,000.
-        const std::string source = home + "/source" + std::to_string(i / 50000) + ".JPG";
-        if (i % 50000 == 0) fs::copy_file(one, source);
-        char name[32];
-        std::snprintf(name, sizeof name, "/%02d%06d.JPG", 55 + i % 5, i);
-        fs::create_hard_link(source, folder + name);
+  if (!high_dpi) {
+    // Starts in folders of 10 to 100,000 photographs: the first tick of a pass (the folder's
+    // enumeration started afresh, the first photograph shown), and the folder's first read alone.
+    // The photographs are links to copies of one 776 x 496 JPEG, so only the folder's size differs.
+    // The three slide shows run side by side and are timed in turn, like the step and its
+    // references, so that the folders' figures are compared under the same conditions.
+    const std::string one = out + "/photos/776x496-baseline/QUILDORS/55776x496-baseline.JPG";
+    const int sizes[] = {10, 10000, 100000};
+    std::vector<std::unique_ptr<SlideShow>> shows;
+    std::vector<std::unique_ptr<quildor::qt::DirEnumeration>> reads;
+    std::vector<std::function<void()>> start_cases;
+    for (int n : sizes) {
+      const std::string home = out + "/starts/" + std::to_string(n);
+      const std::string folder = home + "/QUILDORS";
+      if (!fs::exists(home + "/done")) {
+        fs::remove_all(home);
+        fs::create_directories(folder);
+        for (int i = 0; i < n; ++i) {
+          // A file takes a limited number of links (65,000 on ext4): a fresh copy every 50,000.
+          const std::string source = home + "/source" + std::to_string(i / 50000) + ".JPG";
+          if (i % 50000 == 0) fs::copy_file(one, source);
+          char name[32];
+          std::snprintf(name, sizeof name, "/%02d%06d.JPG", 55 + i % 5, i);
+          fs::create_hard_link(source, folder + name);
+        }
+        std::ofstream(home + "/done");
       }
-      std::ofstream(home + "/done");
+      shows.push_back(std::make_unique<SlideShow>(home, folder));
+      reads.push_back(std::make_unique<quildor::qt::DirEnumeration>());
+      SlideShow* show = shows.back().get();
+      quildor::qt::DirEnumeration* read = reads.back().get();
+      start_cases.push_back([show] { show->Tick(true); });
+      start_cases.push_back([read, folder] {
+        if (read->Start(folder + "/*.*").empty()) std::abort();
+      });
     }
-    shows.push_back(std::make_unique<SlideShow>(home, folder));
-    reads.push_back(std::make_unique<quildor::qt::DirEnumeration>());
-    SlideShow* show = shows.back().get();
-    quildor::qt::DirEnumeration* read = reads.back().get();
-    start_cases.push_back([show] { show->Tick(true); });
-    start_cases.push_back([read, folder] {
-      if (read->Start(folder + "/*.*").empty()) std::abort();
-    });
-  }
-  const std::vector<double> start_ms = Interleaved(201, start_cases);
-  shows.clear();
-  for (std::size_t i = 0; i < std::size(sizes); ++i) {
-    Result tick, read;
-    tick.name = "start in " + std::to_string(sizes[i]) + " files";
-    tick.median_ms = start_ms[2 * i];
-    read.name = "first read of " + std::to_string(sizes[i]) + " files";
-    read.median_ms = start_ms[2 * i + 1];
-    results.push_back(tick);
-    results.push_back(read);
+    const std::vector<double> start_ms = Interleaved(201, start_cases);
+    shows.clear();
+    for (std::size_t i = 0; i < std::size(sizes); ++i) {
+      Result tick, read;
+      tick.name = "start in " + std::to_string(sizes[i]) + " files";
+      tick.median_ms = start_ms[2 * i];
+      read.name = "first read of " + std::to_string(sizes[i]) + " files";
+      read.median_ms = start_ms[2 * i + 1];
+      results.push_back(tick);
+      results.push_back(read);
+    }
+
   }
 
   // The real program on 6000 x 4000 photographs: peak memory over a dozen steps. A progressive
   // JPEG is measured apart: its decoder must hold every coefficient of the full-size picture.
   for (const char* kind : {"baseline", "progressive"}) {
+    if (high_dpi && std::string(kind) == "progressive") continue;
     const std::string big = out + "/photos/big-" + kind;
     fs::create_directories(big);
     const std::string from = out + "/photos/6000x4000-" + kind + "/QUILDORS/556000x4000-" + kind + ".JPG";
@@ -389,7 +413,7 @@ int main(int argc, char** argv) {
     const pid_t pid = Launch(exe, out + "/run-memory", big, 1);
     std::this_thread::sleep_for(std::chrono::seconds(8));
     Result r;
-    r.name = std::string("slide show, 6000x4000 ") + kind;
+    r.name = std::string("slide show, 6000x4000 ") + kind + at_scale;
     r.peak_mb = StatusKb(pid, "VmHWM:") / 1024.0;
     Stop(pid);
     results.push_back(r);
@@ -397,7 +421,7 @@ int main(int argc, char** argv) {
 
   // CPU between ticks: a minute's interval, five seconds watched after start-up.
   double idle_cpu_ms = -1;
-  {
+  if (!high_dpi) {
     const pid_t pid = Launch(exe, out + "/run-idle", out + "/photos/776x496-baseline/QUILDORS", 60);
     std::this_thread::sleep_for(std::chrono::seconds(2));
     const double before = CpuSeconds(pid);
@@ -411,7 +435,7 @@ int main(int argc, char** argv) {
   }
 
   // Start to first frame: from the start of the process to the window's first paint.
-  {
+  if (!high_dpi) {
     std::vector<double> times;
     for (int i = 0; i < 7; ++i) {
       const std::string log = out + "/first-frame.log";
@@ -439,7 +463,7 @@ int main(int argc, char** argv) {
   // The Windows loader (WIC under Wine), for information: the same photographs, loaded and
   // scaled to Image1's size by the Windows build's own loading code.
   std::vector<Result> wic;
-  if (argc > 3) {
+  if (argc > 3 && !high_dpi) {
     std::string command;
     auto quote = [](const std::string& a) {
       std::string q = "'";
@@ -501,7 +525,8 @@ int main(int argc, char** argv) {
     report(wic);
   }
   json << "\n]\n";
-  std::ofstream(out + "/results.json") << json.str();
-  std::printf("\nwritten: %s/results.json\n", out.c_str());
+  const std::string written = out + (high_dpi ? "/results-scale2.json" : "/results.json");
+  std::ofstream(written) << json.str();
+  std::printf("\nwritten: %s\n", written.c_str());
   return 0;
 }

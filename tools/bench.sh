@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the release program and the benchmark, and runs it on a virtual 1024x768 screen; the
 # Windows build's loader is measured under Wine too (its prefix is made once, in build/bench).
-# Results: the table on standard output and build/bench/results.json.
+# Results: the tables on standard output, build/bench/results.json and (the high-DPI step)
+# build/bench/results-scale2.json.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset linux-release >/dev/null
@@ -17,3 +18,6 @@ export WINEPREFIX=$PWD/build/bench/wine
 [ -f "$WINEPREFIX/system.reg" ] || tests/e2e/wine-prefix-init "$WINEPREFIX"
 tests/e2e/with-xvfb 1024x768 build/linux-release/slide_bench build/linux-release/quildor build/bench \
   tests/e2e/wine-run build/windows-x64-release/wic_bench.exe
+# The step on a high-DPI screen: 2048 x 1536 at scale 2, which counts as 1024 x 768.
+QT_SCALE_FACTOR=2 QUILDOR_BENCH_SCALE=2 tests/e2e/with-xvfb 2048x1536 \
+  build/linux-release/slide_bench build/linux-release/quildor build/bench
