@@ -157,6 +157,24 @@ class HighDpi(unittest.TestCase):
                                "the caption, in a font twice as large")
             self.assertTrue(program.running())
 
+    def test_scale_1_5_keeps_the_column_without_gap_or_overlap(self):
+        # 1536 x 1152 at scale 1.5 counts as 1024 x 768. The frame ends at logical row 582, where
+        # the caption panel begins; the panel ends at 606, where the banner begins; the banner
+        # ends at 681: device rows 873, 909 and 1021.5.
+        with Session(1536, 1152) as s:
+            program = s.start(["/s"], settings={"Interval": "60"}, env={"QT_SCALE_FACTOR": "1.5"})
+            wait_for(lambda: s.display.screenshot().count(579, 873, 959, 909, red) > 60,
+                     WINDOW_TIMEOUT, "the caption panel on the screen")
+            shot = s.display.screenshot("scale-1.5")
+            x = 768
+            self.assertTrue(light(shot.pixel(x, 872)), "the frame's light bevel, to its last row")
+            self.assertFalse(light(shot.pixel(x, 873)), "the caption panel from the next row")
+            self.assertTrue(black(shot.pixel(x, 908)), "the caption panel to its last row")
+            self.assertTrue(shadow(shot.pixel(x, 909)), "the banner's border from the next row")
+            self.assertFalse(black(shot.pixel(x, 1021)), "the banner to its last row")
+            self.assertTrue(black(shot.pixel(x, 1023)), "black below the banner")
+            self.assertTrue(program.running())
+
 
 if __name__ == "__main__":
     unittest.main()
