@@ -115,10 +115,12 @@ class Composition(unittest.TestCase):
 def columns_png(path, width, height):
     """A photograph of alternating one-pixel black and white columns."""
     def chunk(kind, body):
-        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+        crc = struct.pack(">I", zlib.crc32(kind + body))
+        return struct.pack(">I", len(body)) + kind + body + crc
     row = b"\0" + b"".join(b"\xff\xff\xff" if x % 2 else b"\0\0\0" for x in range(width))
+    header = struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)
     with open(path, "wb") as f:
-        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
                 + chunk(b"IDAT", zlib.compress(row * height)) + chunk(b"IEND", b""))
 
 

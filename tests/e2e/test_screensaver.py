@@ -96,7 +96,6 @@ class DaemonWindow(unittest.TestCase):
             self.assertEqual(program.wait_exit(), 0)
 
 
-
 # The daemon's settings: no locking, no fading, only our program, and no blanking of its own
 # accord while the test runs.
 XSCREENSAVER_SETTINGS = """timeout: 0:59:00
@@ -150,7 +149,7 @@ class XScreenSaverDaemon(unittest.TestCase):
             try:
                 for round_ in (1, 2):
                     wait_for(lambda: command("-activate"), WINDOW_TIMEOUT, "the daemon to blank")
-                    wait_for(photo_shown, WINDOW_TIMEOUT, "the photograph inside the daemon's window")
+                    wait_for(photo_shown, WINDOW_TIMEOUT, "the photograph in the daemon's window")
                     s.display.screenshot("xscreensaver-%d" % round_)
                     self.assertEqual(len(running()), 1)
                     started = time.monotonic()
@@ -171,6 +170,7 @@ class XScreenSaverDaemon(unittest.TestCase):
                     daemon.wait()
                 log.close()
             self.assertEqual(running(), [], "nothing of the program is left")
+
 
 if __name__ == "__main__":
     unittest.main()
