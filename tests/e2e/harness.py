@@ -82,16 +82,20 @@ class Display:
 
     def __init__(self, width, height):
         self.width, self.height = width, height
+        self.start_server(["Xvfb", "-screen", "0", "%dx%dx24" % (width, height), "-r",
+                           "-nolisten", "tcp", "-noreset"])
+
+    def start_server(self, command):
+        """Starts the X server `command` on a display number it picks itself (-displayfd)."""
         r, w = os.pipe()
-        self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(w), "-screen", "0", "%dx%dx24" % (width, height), "-r",
-             "-nolisten", "tcp", "-noreset"],
-            pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.proc = subprocess.Popen(command[:1] + ["-displayfd", str(w)] + command[1:],
+                                     pass_fds=(w,), stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.DEVNULL)
         os.close(w)
         with os.fdopen(r) as f:
             number = f.readline().strip()
         if not number:
-            raise RuntimeError("Xvfb did not start")
+            raise RuntimeError("%s did not start" % command[0])
         self.name = ":" + number
 
     def run(self, *args, check=True):
@@ -192,18 +196,9 @@ EndSection
         with open(config, "w", encoding="utf-8") as f:
             f.write(self.CONFIG.format(w=width, w1=width + 8, w2=width + 16, w3=width + 24,
                                        h=height, h1=height + 2, h2=height + 4, h3=height + 6))
-        r, w = os.pipe()
-        self.proc = subprocess.Popen(
-            ["Xorg", "-displayfd", str(w), "-config", config, "-configdir", self.folder,
-             "-logfile", os.path.join(self.folder, "Xorg.log"), "-sharevts", "-noreset",
-             "-nolisten", "tcp", "-ardelay", "60000"],
-            pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(w)
-        with os.fdopen(r) as f:
-            number = f.readline().strip()
-        if not number:
-            raise RuntimeError("Xorg did not start: see %s" % self.folder)
-        self.name = ":" + number
+        self.start_server(["Xorg", "-config", config, "-configdir", self.folder,
+                           "-logfile", os.path.join(self.folder, "Xorg.log"), "-sharevts",
+                           "-noreset", "-nolisten", "tcp", "-ardelay", "60000"])
         output = self.run("xrandr").stdout.split("\n")[1].split()[0]
         for i, (mw, mh, mx, my) in enumerate(monitors):
             self.run("xrandr", "--setmonitor", "MONITOR%d" % i,

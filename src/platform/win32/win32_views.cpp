@@ -204,10 +204,11 @@ void FormWindow::UpdateCovers() {
 // show, a move counts toward its fourth. A click never takes the keyboard focus from the show.
 LRESULT CALLBACK FormWindow::CoverProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_NCCREATE) {
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(
-                                               reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
+    const auto* create = reinterpret_cast<CREATESTRUCTW*>(lp);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   }
   auto* owner = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (owner && owner->DeliverSurfaceInput(msg)) return 0;
   switch (msg) {
     case WM_ERASEBKGND: {
       RECT rc;
@@ -222,18 +223,6 @@ LRESULT CALLBACK FormWindow::CoverProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
       }
       break;
     case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
-    case WM_KEYDOWN:
-    case WM_SYSKEYDOWN:
-      if (owner) owner->Deliver(Event::KeyDown, nullptr);
-      return 0;
-    case WM_MOUSEMOVE:
-      if (owner) owner->Deliver(Event::MouseMove, nullptr);
-      return 0;
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN:
-      if (owner) owner->Deliver(Event::MouseDown, nullptr);
-      return 0;
     case WM_NCDESTROY: SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0); break;
     default: break;
   }
@@ -268,7 +257,23 @@ LRESULT CALLBACK FormWindow::FormProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
   return self->HandleFormMessage(msg, wp, lp);
 }
 
+bool FormWindow::DeliverSurfaceInput(UINT msg) {
+  switch (msg) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: Deliver(Event::KeyDown, nullptr); return true;
+    case WM_MOUSEMOVE: Deliver(Event::MouseMove, nullptr); return true;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN: Deliver(Event::MouseDown, nullptr); return true;
+    default: return false;
+  }
+}
+
 LRESULT FormWindow::HandleFormMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  // The system keys go on to Windows' own handling after the form has seen them.
+  if (DeliverSurfaceInput(msg)) {
+    return msg == WM_SYSKEYDOWN ? DefWindowProcW(hwnd_, msg, wp, lp) : 0;
+  }
   switch (msg) {
     case WM_ERASEBKGND: {
       RECT rc;
@@ -282,15 +287,6 @@ LRESULT FormWindow::HandleFormMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return TRUE;
       }
       break;
-    case WM_KEYDOWN:
-    case WM_SYSKEYDOWN:
-      Deliver(Event::KeyDown, nullptr);
-      if (msg == WM_KEYDOWN) return 0;
-      break;
-    case WM_MOUSEMOVE: Deliver(Event::MouseMove, nullptr); return 0;
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN: Deliver(Event::MouseDown, nullptr); return 0;
     case WM_TIMER:
       for (const auto& t : timers_) {
         if (t->id == wp) {

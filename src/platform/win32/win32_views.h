@@ -58,6 +58,9 @@ class FormWindow : public forms::FormView {
   void UpdateCovers();
   static LRESULT CALLBACK CoverProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   void Deliver(forms::Event e, const forms::Control* source);
+  // A key, a button or a mouse move on the window's own surface, or on a cover of another
+  // monitor: delivered as the form's own event. False for any other message.
+  bool DeliverSurfaceInput(UINT msg);
   void CloseFromOutside();
 
   Win32Platform& platform_;
