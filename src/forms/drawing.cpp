@@ -10,6 +10,16 @@ int Scale::Pixels(int logical) const {
   return std::max(1, static_cast<int>(std::lround(logical * device_per_logical)));
 }
 
+int Scale::Edge(int logical) const {
+  return static_cast<int>(std::floor(logical * device_per_logical + 0.5));
+}
+
+int Scale::Logical(int device) const {
+  return static_cast<int>(std::floor(device / device_per_logical + 0.5));
+}
+
+Scale ScaleForDpi(unsigned dpi) { return Scale{dpi > 0 ? dpi / 96.0 : 1.0}; }
+
 Color ShadeColor(Shade s) {
   switch (s) {
     case Shade::Light: return Color::Rgb(255, 255, 255);
@@ -21,12 +31,12 @@ Color ShadeColor(Shade s) {
 }
 
 PixelRect ControlRect(const Control& c, Scale scale) {
-  // Each edge converted on its own, so that controls that meet in twips meet in pixels.
-  auto px = [&](Twips t) {
-    return static_cast<int>(std::lround(TwipsToPixels(t) * scale.device_per_logical));
-  };
-  const int left = px(c.Left()), top = px(c.Top());
-  return PixelRect{left, top, left + px(c.Width()), top + px(c.Height())};
+  // The logical rectangle first (each of position and size rounded to whole pixels, as at 96
+  // DPI), then each of its edges on the device: controls that meet in logical pixels meet in
+  // device pixels at any scale, fractional ones included.
+  const int left = TwipsToPixels(c.Left()), top = TwipsToPixels(c.Top());
+  const int right = left + TwipsToPixels(c.Width()), bottom = top + TwipsToPixels(c.Height());
+  return PixelRect{scale.Edge(left), scale.Edge(top), scale.Edge(right), scale.Edge(bottom)};
 }
 
 namespace {

@@ -6,7 +6,8 @@
 // no geometry of its own.
 //
 // Every measure is in device pixels for a Scale (device pixels per logical pixel). Layouts are in
-// logical (96-DPI) pixels; today a scale is always 1, and a caller that passes none gets that.
+// logical (96-DPI) pixels; a high-DPI screen has a scale above 1 (2 at 192 DPI), and a caller
+// that passes none gets 1.
 #pragma once
 
 #include <vector>
@@ -20,7 +21,15 @@ struct Scale {
   // A length of `logical` pixels in whole device pixels (the nearest, at least 1 for a length
   // above 0, so that a bevel never vanishes).
   int Pixels(int logical) const;
+  // The device pixel at which logical pixel `logical` starts (the nearest, halves up). Edges go
+  // through this one by one, so that two things that meet in logical pixels meet on the device.
+  int Edge(int logical) const;
+  // A length of `device` pixels in logical pixels, the nearest: a screen's logical size.
+  int Logical(int device) const;
 };
+
+// The scale of a screen of `dpi` dots per inch; 96 is 1.
+Scale ScaleForDpi(unsigned dpi);
 
 // A rectangle of pixels; right and bottom are just outside it.
 struct PixelRect {

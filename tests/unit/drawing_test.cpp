@@ -122,6 +122,23 @@ TEST(Fonts, PointsArePixelsAt96PerInch) {
   EXPECT_EQ(FontPixelHeight(8.25f, Scale{1.5}), 17);
 }
 
+// Controls that meet in twips meet on the device at every scale, and the screen's logical size
+// is its device size over the scale.
+TEST(Scales, ControlsThatMeetStillMeetAndScreensCountLogically) {
+  // A caption panel right under a frame, at logical rows 101..476 and 476..512.
+  const Control frame(DesignRow("frame", ControlKind::Panel3D, "", 15, 1515, 11655, 5625, 0));
+  const Control caption(DesignRow("caption", ControlKind::Panel3D, "", 15, 7140, 11655, 540, 1));
+  for (double s : {1.0, 1.25, 1.5, 1.75, 2.0, 2.5}) {
+    const PixelRect a = ControlRect(frame, Scale{s}), b = ControlRect(caption, Scale{s});
+    EXPECT_EQ(a.bottom, b.top) << s;
+    EXPECT_NEAR(a.Height(), 375 * s, 1) << s;
+  }
+  EXPECT_EQ(ControlRect(frame, ScaleForDpi(144)), (PixelRect{2, 152, 1167, 714}));
+  EXPECT_EQ(ScaleForDpi(192).Logical(1600), 800);
+  EXPECT_EQ(ScaleForDpi(144).Logical(1366), 911);
+  EXPECT_EQ(ScaleForDpi(96).Logical(1024), 1024);
+}
+
 TEST(Stacking, OnlyImagesLabelsAndTimersAreNotWindows) {
   for (ControlKind k : {ControlKind::Panel3D, ControlKind::Command3D, ControlKind::SpinButton}) {
     EXPECT_TRUE(IsWindowed(k));
