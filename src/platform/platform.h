@@ -24,7 +24,7 @@ class Platform {
   // see false.
   virtual bool PrevInstance() = 0;
 
-  // Size of the whole screen in twips.
+  // Size of the whole (primary) screen in twips, 15 per logical (96-DPI) pixel.
   virtual float ScreenWidth() = 0;
   virtual float ScreenHeight() = 0;
 
@@ -55,10 +55,11 @@ class Platform {
   // no running enumeration, or when the last call already returned "".
   virtual std::string DirNext() = 0;
 
-  // Loads the picture file at `path` (the first frame) for a control of width x height pixels
-  // that stretches its picture. A picture larger than that in either direction comes back
-  // scaled smoothly to exactly width x height, so it is resampled once, here, and drawn as it
-  // is; a smaller one comes back at its own size. The picture's own size is kept in the result.
+  // Loads the picture file at `path` (the first frame) for a control of width x height logical
+  // pixels that stretches its picture. A picture larger than the control's size in device
+  // pixels (width x height times the primary screen's scale) in either direction comes back
+  // scaled smoothly to exactly that size, so it is resampled once, here, and drawn 1:1; a
+  // smaller one comes back at its own size. The picture's own size is kept in the result.
   // Throws when the path names no regular file or a file that is not a picture of a kind it
   // reads.
   virtual forms::Picture LoadPicture(const std::string& path, int width, int height) = 0;

@@ -271,6 +271,40 @@ TEST_F(Win32Backend, SettingsDialogStandsAsDesigned) {
   EXPECT_TRUE(Saw(Event::Click, "SSCommand4"));
 }
 
+// Moved to a monitor of twice the DPI, the dialog takes the place Windows proposes and lays its
+// controls out again at twice the size, fonts included; back on the first one, as designed.
+TEST_F(Win32Backend, TheDialogFollowsItsMonitorsDpi) {
+  Start("/c");
+  const forms::Form& f = *module->settings_dialog();
+  HWND dialog = Window(f);
+  struct Placed {
+    const char* name;
+    int left, top, width, height;
+  };
+  const Placed designed[] = {{"pnlSSaver", 0, 0, 417, 297},   {"SSCommand4", 24, 248, 121, 25},
+                             {"SpinInterval", 208, 216, 65, 17}, {"panInterval", 272, 216, 94, 17},
+                             {"Image2", 56, 80, 293, 115}};
+  auto font_height = [&] {
+    LOGFONTW lf{};
+    GetObjectW(platform->WindowOf(f)->FontFor(f.Get("SSCommand4").design().font), sizeof lf, &lf);
+    return lf.lfHeight;
+  };
+  const LONG height_at_96 = font_height();
+  for (const UINT dpi : {192u, 96u}) {
+    const int k = static_cast<int>(dpi / 96);
+    RECT proposed{100, 50, 100 + 900 * k / 2, 50 + 700 * k / 2};
+    SendMessageW(dialog, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&proposed));
+    RECT now;
+    GetWindowRect(dialog, &now);
+    ExpectRect(now, 100, 50, 900 * k / 2, 700 * k / 2);
+    for (const Placed& p : designed) {
+      SCOPED_TRACE(std::string(p.name) + " at " + std::to_string(dpi));
+      ExpectRect(InParent(Child(f, p.name)), k * p.left, k * p.top, k * p.width, k * p.height);
+    }
+    EXPECT_EQ(font_height(), k * height_at_96);
+  }
+}
+
 class RegistryStore : public ::testing::Test {
  protected:
   void TearDown() override {

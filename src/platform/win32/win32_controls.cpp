@@ -22,62 +22,28 @@ constexpr wchar_t kChildClass[] = L"QuildorControl";
 constexpr UINT_PTR kSpinRepeatTimer = 1;
 constexpr UINT kSpinRepeatMs = 250;
 
-RECT WindowRect(const Control& c) { return ToRect(forms::ControlRect(c)); }
-
 class PanelView : public ChildView {
  public:
   using ChildView::ChildView;
 
  protected:
-  void Paint(HDC dc, const RECT& rc) override { PaintPanel(dc, rc, control_, Font()); }
+  void Paint(HDC dc, const RECT& rc) override {
+    PaintPanel(dc, rc, control_, Font(), Scale());
+  }
 };
 
 class ImageView : public ChildView {
  public:
   using ChildView::ChildView;
-  ~ImageView() override {
-    if (scaled_) DeleteObject(scaled_);
-  }
 
  protected:
-  void PictureChanged() override {
-    if (scaled_) DeleteObject(scaled_);
-    scaled_ = nullptr;
-  }
-
+  void PictureChanged() override { scaled_.Reset(); }
   void Paint(HDC dc, const RECT& rc) override {
-    const auto& d = control_.design();
-    HBITMAP bitmap = BitmapOf(control_.GetPicture());
-    const int w = rc.right - rc.left, h = rc.bottom - rc.top;
-    const SIZE own = bitmap ? BitmapSize(bitmap) : SIZE{};
-    // Drawn straight from the picture when nothing is to be scaled (the loader gives photographs
-    // their control's size) or when it is not stretched.
-    if (!d.stretch || !bitmap || d.border != forms::BorderStyle::None ||
-        (own.cx == w && own.cy == h)) {
-      PaintImage(dc, rc, control_, ContainerColor());
-      return;
-    }
-    // Any other stretched picture is scaled once per picture and size, not at every repaint.
-    if (!scaled_ || scaled_size_.cx != w || scaled_size_.cy != h) {
-      if (scaled_) DeleteObject(scaled_);
-      scaled_ = CreateCompatibleBitmap(dc, w, h);
-      scaled_size_ = {w, h};
-      HDC dst = CreateCompatibleDC(dc);
-      HGDIOBJ old = SelectObject(dst, scaled_);
-      StretchPicture(dst, RECT{0, 0, w, h}, bitmap);
-      SelectObject(dst, old);
-      DeleteDC(dst);
-    }
-    HDC src = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(src, scaled_);
-    BitBlt(dc, rc.left, rc.top, w, h, src, 0, 0, SRCCOPY);
-    SelectObject(src, old);
-    DeleteDC(src);
+    PaintImage(dc, rc, control_, ContainerColor(), Scale(), scaled_);
   }
 
  private:
-  HBITMAP scaled_ = nullptr;   // a stretched picture of another size, scaled once
-  SIZE scaled_size_{};
+  ScaledBitmap scaled_;   // the picture scaled to the size it is shown at, once per size
 };
 
 class LabelView : public ChildView {
@@ -101,15 +67,15 @@ class CommandView : public ChildView {
 
  protected:
   void Paint(HDC dc, const RECT& rc) override {
+    const forms::Scale scale = Scale();
     Fill(dc, rc, ToColorRef(control_.design().back_color));
-    RECT edge = rc;
-    DrawEdge(dc, &edge, pressed_ ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
+    DrawButtonEdge(dc, rc, pressed_, scale);
     RECT text = rc;
-    if (pressed_) OffsetRect(&text, 1, 1);
+    if (pressed_) OffsetRect(&text, scale.Pixels(1), scale.Pixels(1));
     DrawCaption(dc, text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     if (GetFocus() == hwnd_) {
       RECT focus = rc;
-      InflateRect(&focus, -4, -4);
+      InflateRect(&focus, -scale.Pixels(4), -scale.Pixels(4));
       DrawFocusRect(dc, &focus);
     }
   }
@@ -151,9 +117,8 @@ class SpinView : public ChildView {
     const int mid = (rc.left + rc.right) / 2;
     const RECT halves[2] = {{rc.left, rc.top, mid, rc.bottom}, {mid, rc.top, rc.right, rc.bottom}};
     for (int i = 0; i < 2; ++i) {
-      RECT r = halves[i];
       const bool held = held_ == (i == 0 ? -1 : 1);
-      DrawEdge(dc, &r, held ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
+      DrawButtonEdge(dc, halves[i], held, Scale());
       DrawArrow(dc, halves[i], i == 0, ToColorRef(d.fore_color));
     }
   }
@@ -192,7 +157,7 @@ std::unique_ptr<ChildView> ChildView::Create(FormWindow& owner, Control& c, HWND
     case ControlKind::SpinButton: view = std::make_unique<SpinView>(owner, c); break;
     case ControlKind::Timer: return nullptr;
   }
-  const RECT r = WindowRect(c);
+  const RECT r = ToRect(forms::ControlRect(c, owner.scale()));
   DWORD style = WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
   if (c.Visible()) style |= WS_VISIBLE;
   if (c.Kind() == ControlKind::Command3D) style |= WS_TABSTOP;
@@ -228,11 +193,7 @@ void ChildView::PropertyChanged(const Control& c, Property p) {
     case Property::Left:
     case Property::Top:
     case Property::Width:
-    case Property::Height: {
-      const RECT r = WindowRect(c);
-      MoveWindow(hwnd_, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
-      break;
-    }
+    case Property::Height: Relayout(); break;
     case Property::Visible: ShowWindow(hwnd_, c.Visible() ? SW_SHOWNA : SW_HIDE); break;
     case Property::Enabled: EnableWindow(hwnd_, c.Enabled()); break;
     case Property::Caption:
@@ -246,6 +207,13 @@ void ChildView::PropertyChanged(const Control& c, Property p) {
     default: Repaint(); break;
   }
 }
+
+void ChildView::Relayout() {
+  const RECT r = ToRect(forms::ControlRect(control_, owner_.scale()));
+  MoveWindow(hwnd_, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+}
+
+forms::Scale ChildView::Scale() const { return owner_.scale(); }
 
 void ChildView::Deliver(Event e) { owner_.Deliver(e, &control_); }
 

@@ -13,6 +13,7 @@
 
 #include <memory>
 
+#include "forms/drawing.h"
 #include "forms/form.h"
 
 namespace quildor::win32 {
@@ -39,6 +40,8 @@ class ChildView : public forms::ControlView {
   forms::Control& control() const { return control_; }
 
   void PropertyChanged(const forms::Control& c, forms::Property p) override;
+  // Places the window where the control stands at the form's scale (after a change of scale).
+  void Relayout();
 
   // Only the views of the control kinds are made (the class is abstract); see Create.
   ChildView(FormWindow& owner, forms::Control& c) : owner_(owner), control_(c) {}
@@ -64,6 +67,7 @@ class ChildView : public forms::ControlView {
   // The colour behind a transparent or empty control: its container's.
   COLORREF ContainerColor() const;
   void DrawCaption(HDC dc, RECT rc, UINT format);
+  forms::Scale Scale() const;
 
   FormWindow& owner_;
   forms::Control& control_;

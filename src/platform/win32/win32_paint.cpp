@@ -62,8 +62,20 @@ void DrawArrow(HDC dc, const RECT& r, bool left, COLORREF color) {
   DeleteObject(pen);
 }
 
-HFONT CreateDesignFont(const forms::Font& f) {
-  return CreateFontW(-forms::FontPixelHeight(f.points), 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+void DrawButtonEdge(HDC dc, const RECT& r, bool sunken, forms::Scale scale) {
+  const int ring = scale.Pixels(1);
+  for (int i = 0; i < 2 * ring; ++i) {
+    RECT edge = r;
+    InflateRect(&edge, -i, -i);
+    const UINT outer = sunken ? BDR_SUNKENOUTER : BDR_RAISEDOUTER;
+    const UINT inner = sunken ? BDR_SUNKENINNER : BDR_RAISEDINNER;
+    DrawEdge(dc, &edge, i < ring ? outer : inner, BF_RECT);
+  }
+}
+
+HFONT CreateDesignFont(const forms::Font& f, forms::Scale scale) {
+  return CreateFontW(-forms::FontPixelHeight(f.points, scale), 0, 0, 0,
+                     f.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
                      DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                      DEFAULT_PITCH | FF_SWISS, Widen(f.name).c_str());
 }
@@ -102,30 +114,65 @@ void DrawCaption(HDC dc, RECT rc, const Control& c, HFONT font, UINT format) {
   SelectObject(dc, old);
 }
 
-void PaintPanel(HDC dc, const RECT& rc, const Control& c, HFONT font) {
+void PaintPanel(HDC dc, const RECT& rc, const Control& c, HFONT font, forms::Scale scale) {
   const auto& d = c.design();
   Fill(dc, rc, ToColorRef(d.back_color));
-  FillStrips(dc, forms::Panel(d, ToPixelRect(rc)).strips);
+  FillStrips(dc, forms::Panel(d, ToPixelRect(rc), scale).strips);
   DrawCaption(dc, rc, c, font, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
 }
 
-void PaintImage(HDC dc, const RECT& rc, const Control& c, COLORREF container) {
+void ScaledBitmap::Reset() {
+  if (scaled_) DeleteObject(scaled_);
+  scaled_ = nullptr;
+  size_ = {};
+}
+
+HBITMAP ScaledBitmap::Of(HDC dc, HBITMAP bitmap, SIZE size) {
+  const SIZE own = BitmapSize(bitmap);
+  if (own.cx == size.cx && own.cy == size.cy) return bitmap;
+  if (!scaled_ || size_.cx != size.cx || size_.cy != size.cy) {
+    Reset();
+    scaled_ = CreateCompatibleBitmap(dc, size.cx, size.cy);
+    if (!scaled_) return bitmap;
+    size_ = size;
+    HDC dst = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(dst, scaled_);
+    StretchPicture(dst, RECT{0, 0, size.cx, size.cy}, bitmap);
+    SelectObject(dst, old);
+    DeleteDC(dst);
+  }
+  return scaled_;
+}
+
+void PaintImage(HDC dc, const RECT& rc, const Control& c, COLORREF container, forms::Scale scale,
+                ScaledBitmap& scaled) {
   const auto& d = c.design();
-  const forms::ImageGeometry geometry = forms::Image(d, ToPixelRect(rc));
+  const forms::ImageGeometry geometry = forms::Image(d, ToPixelRect(rc), scale);
   FillStrips(dc, geometry.strips);
   const RECT area = ToRect(geometry.area);
+  const SIZE room{area.right - area.left, area.bottom - area.top};
   HBITMAP bitmap = BitmapOf(c.GetPicture());
-  if (!bitmap || !d.stretch) Fill(dc, area, container);
-  if (!bitmap) return;
-  if (d.stretch) {
-    StretchPicture(dc, area, bitmap);
+  if (!bitmap || room.cx <= 0 || room.cy <= 0) {
+    Fill(dc, area, container);
     return;
   }
-  const SIZE size = BitmapSize(bitmap);
+  const SIZE own = BitmapSize(bitmap);
+  const SIZE shown = d.stretch ? room : SIZE{scale.Pixels(own.cx), scale.Pixels(own.cy)};
+  if (shown.cx <= 0 || shown.cy <= 0) {
+    Fill(dc, area, container);
+    return;
+  }
+  // Around a picture smaller than its control, the colour behind the control.
+  if (shown.cx < room.cx) {
+    Fill(dc, RECT{area.left + shown.cx, area.top, area.right, area.bottom}, container);
+  }
+  if (shown.cy < room.cy) {
+    Fill(dc, RECT{area.left, area.top + shown.cy, area.right, area.bottom}, container);
+  }
   HDC src = CreateCompatibleDC(dc);
-  HGDIOBJ old = SelectObject(src, bitmap);
-  BitBlt(dc, area.left, area.top, std::min<LONG>(area.right - area.left, size.cx),
-         std::min<LONG>(area.bottom - area.top, size.cy), src, 0, 0, SRCCOPY);
+  HGDIOBJ old = SelectObject(src, scaled.Of(dc, bitmap, shown));
+  BitBlt(dc, area.left, area.top, std::min(room.cx, shown.cx), std::min(room.cy, shown.cy), src,
+         0, 0, SRCCOPY);
   SelectObject(src, old);
   DeleteDC(src);
 }

@@ -4,6 +4,7 @@
 
 #include "forms/event_log.h"
 #include "forms/run_time_error.h"
+#include "platform/win32/win32_dpi.h"
 #include "platform/win32/win32_pictures.h"
 #include "platform/win32/win32_preview.h"
 #include "platform/win32/win32_registry.h"
@@ -113,12 +114,16 @@ bool Win32Platform::PrevInstance() {
   return prev_instance_;
 }
 
+// The primary monitor in logical pixels: Windows gives its device pixels (the program is
+// DPI-aware), so a 1600 x 1200 monitor at 200 % counts as 800 x 600.
 float Win32Platform::ScreenWidth() {
-  return static_cast<float>(GetSystemMetrics(SM_CXSCREEN) * forms::kTwipsPerPixel);
+  const int logical = PrimaryScale().Logical(GetSystemMetrics(SM_CXSCREEN));
+  return static_cast<float>(logical * forms::kTwipsPerPixel);
 }
 
 float Win32Platform::ScreenHeight() {
-  return static_cast<float>(GetSystemMetrics(SM_CYSCREEN) * forms::kTwipsPerPixel);
+  const int logical = PrimaryScale().Logical(GetSystemMetrics(SM_CYSCREEN));
+  return static_cast<float>(logical * forms::kTwipsPerPixel);
 }
 
 std::int32_t Win32Platform::ShowCursor(bool show) {
@@ -190,7 +195,10 @@ std::string Win32Platform::DirNext() {
 }
 
 forms::Picture Win32Platform::LoadPicture(const std::string& path, int width, int height) {
-  return LoadPictureFile(LongPath(Widen(path)), path, width, height);
+  // The control's size is in logical pixels; on a high-DPI monitor the photograph is decoded and
+  // scaled once to its size in device pixels, so that it is drawn 1:1, every pixel sharp.
+  const forms::Scale scale = PrimaryScale();
+  return LoadPictureFile(LongPath(Widen(path)), path, scale.Pixels(width), scale.Pixels(height));
 }
 
 namespace {

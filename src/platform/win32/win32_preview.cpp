@@ -66,7 +66,8 @@ void PreviewWindow::Render() {
       PaintPanel(dc, r, c, font);
       DeleteObject(font);
     } else if (c.Kind() == forms::ControlKind::Image) {
-      PaintImage(dc, r, c, behind);
+      ScaledBitmap scaled;
+      PaintImage(dc, r, c, behind, forms::Scale{}, scaled);
     }
   }
   SelectObject(dc, old);

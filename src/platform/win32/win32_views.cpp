@@ -5,6 +5,7 @@
 #include "forms/drawing.h"
 #include "forms/run_time_error.h"
 #include "platform/win32/win32_controls.h"
+#include "platform/win32/win32_dpi.h"
 #include "platform/win32/win32_paint.h"
 #include "platform/win32/win32_platform.h"
 
@@ -67,13 +68,24 @@ FormWindow::FormWindow(Win32Platform& platform, forms::Form& form)
     style |= WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     if (!d.has_icon) ex_style |= WS_EX_DLGMODALFRAME;   // a frame with no icon
   }
-  RECT r{0, 0, TwipsToPixels(d.client_width), TwipsToPixels(d.client_height)};
-  AdjustWindowRectEx(&r, style, FALSE, ex_style);
-  const int x = TwipsToPixels(form.Left()) + r.left, y = TwipsToPixels(form.Top()) + r.top;
+  // Laid out at the primary monitor's scale, where the screen's size is measured; a window that
+  // comes up on another monitor is made again at that one's below.
+  dpi_ = DpiOfPrimaryMonitor();
+  scale_ = forms::ScaleForDpi(dpi_);
+  RECT r{0, 0, scale_.Pixels(TwipsToPixels(d.client_width)),
+         scale_.Pixels(TwipsToPixels(d.client_height))};
+  AdjustWindowRectForDpi(&r, style, ex_style, dpi_);
+  const int x = scale_.Edge(TwipsToPixels(form.Left())) + r.left;
+  const int y = scale_.Edge(TwipsToPixels(form.Top())) + r.top;
   hwnd_ = CreateWindowExW(ex_style, kFormClass, Widen(d.caption).c_str(), style, x, y,
                           r.right - r.left, r.bottom - r.top, nullptr, nullptr,
                           platform.instance(), this);
   if (!hwnd_) throw forms::RunTimeError("Cannot create the window " + d.name);
+  if (const UINT dpi = DpiOfWindow(hwnd_); dpi != dpi_) {
+    dpi_ = dpi;
+    scale_ = forms::ScaleForDpi(dpi);
+    ApplyWindowGeometry();
+  }
   if (d.has_icon) {
     HICON icon = LoadIconW(platform.instance(), MAKEINTRESOURCEW(1));
     SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
@@ -99,7 +111,7 @@ HFONT FormWindow::FontFor(const forms::Font& f) {
   for (auto& [font, handle] : fonts_) {
     if (font == f) return handle;
   }
-  HFONT handle = CreateDesignFont(f);
+  HFONT handle = CreateDesignFont(f, scale_);
   fonts_.emplace_back(f, handle);
   return handle;
 }
@@ -163,12 +175,30 @@ void FormWindow::ApplyWindowGeometry() {
                  GetSystemMetrics(SM_CYSCREEN), SWP_NOACTIVATE);
     return;
   }
-  RECT r{0, 0, 0, 0};
-  AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE)), FALSE,
-                     static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)));
-  SetWindowPos(hwnd_, nullptr, TwipsToPixels(form_.Left()) + r.left,
-               TwipsToPixels(form_.Top()) + r.top, 0, 0,
-               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT r{0, 0, scale_.Pixels(TwipsToPixels(d.client_width)),
+         scale_.Pixels(TwipsToPixels(d.client_height))};
+  AdjustWindowRectForDpi(&r, static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE)),
+                         static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)), dpi_);
+  SetWindowPos(hwnd_, nullptr, scale_.Edge(TwipsToPixels(form_.Left())) + r.left,
+               scale_.Edge(TwipsToPixels(form_.Top())) + r.top, r.right - r.left,
+               r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void FormWindow::ChangeDpi(UINT dpi, const RECT* suggested) {
+  dpi_ = dpi;
+  scale_ = forms::ScaleForDpi(dpi);
+  for (auto& [font, handle] : fonts_) DeleteObject(handle);
+  fonts_.clear();
+  for (const auto& child : children_) child->Relayout();
+  const auto& d = form_.design();
+  if (suggested && !(d.frameless && form_.State() == forms::WindowState::Maximized)) {
+    SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
+                 suggested->right - suggested->left, suggested->bottom - suggested->top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  } else {
+    ApplyWindowGeometry();
+  }
+  RedrawWindow(hwnd_, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 void FormWindow::ShowAsModelled() {
@@ -308,6 +338,10 @@ LRESULT FormWindow::HandleFormMessage(UINT msg, WPARAM wp, LPARAM lp) {
       // Monitors plugged in or out: the covers follow; the slide show keeps its layout.
       UpdateCovers();
       break;
+    case WM_DPICHANGED:
+      // Moved to a monitor of another DPI, or the monitor's scaling changed.
+      ChangeDpi(HIWORD(wp), reinterpret_cast<const RECT*>(lp));
+      return 0;
     case WM_QUERYENDSESSION: return TRUE;
     case WM_ENDSESSION:
       if (wp) CloseFromOutside();

@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "forms/drawing.h"
 #include "forms/form.h"
 #include "platform/win32/win32_controls.h"
 
@@ -31,6 +32,10 @@ class FormWindow : public forms::FormView {
   forms::Form& form() { return form_; }
   Win32Platform& platform() { return platform_; }
 
+  // Device pixels per logical pixel on the monitor the window stands on; the layout is in
+  // logical pixels and is drawn at this scale.
+  forms::Scale scale() const { return scale_; }
+
   // The child window of a control (timers have none).
   HWND ControlWindow(const forms::Control& c) const;
 
@@ -39,7 +44,7 @@ class FormWindow : public forms::FormView {
 
   void PropertyChanged(const forms::Form& f, forms::Property p) override;
 
-  // A GDI font for a designed font, made once per window.
+  // A GDI font for a designed font at the window's scale, made once per window and scale.
   HFONT FontFor(const forms::Font& f);
 
   static void RegisterClasses(HINSTANCE instance);
@@ -53,6 +58,10 @@ class FormWindow : public forms::FormView {
 
   void CreateControls();
   void ApplyWindowGeometry();
+  // The window now stands on a monitor of `dpi`: its controls, fonts and frame are made again at
+  // that scale. `suggested` is where Windows proposes the window goes (a dialog moved between
+  // monitors); the full-screen slide show covers the primary monitor again instead.
+  void ChangeDpi(UINT dpi, const RECT* suggested);
   // While the window covers the primary monitor in full: one black cover window over each other
   // monitor, made anew when the displays change.
   void UpdateCovers();
@@ -67,6 +76,8 @@ class FormWindow : public forms::FormView {
   forms::Form& form_;
   HWND hwnd_ = nullptr;
   HWND tooltip_ = nullptr;
+  UINT dpi_ = 96;
+  forms::Scale scale_;
   bool closing_ = false;
   std::vector<std::unique_ptr<ChildView>> children_;
   std::vector<std::unique_ptr<TimerView>> timers_;
