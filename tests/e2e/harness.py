@@ -8,6 +8,7 @@ the Wine loader for the build's programs and the wineserver, as the build found 
 
 Everything waits for a condition with a generous time-out; nothing relies on a fixed sleep.
 """
+import contextlib
 import os
 import pwd
 import shutil
@@ -365,6 +366,28 @@ def stored_setting(program, key):
     except FileNotFoundError:
         pass
     return None
+
+
+@contextlib.contextmanager
+def screen_scale(scale):
+    """The programs started inside draw at `scale` device pixels per logical pixel: on Linux by
+    Qt's scale factor (the environment yielded for them); under Wine by the prefix's DPI, which
+    is set back when the block ends."""
+    if KIND != "wine":
+        yield {"QT_SCALE_FACTOR": str(scale)}
+        return
+    key = r"HKCU\Control Panel\Desktop"
+    env = dict(os.environ, WINEDEBUG="-all")
+    subprocess.run([WINE, "reg", "add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d",
+                    str(round(96 * scale)), "/f"], env=env, check=True, capture_output=True,
+                   timeout=60)
+    try:
+        yield {}
+    finally:
+        end_wine()
+        subprocess.run([WINE, "reg", "delete", key, "/v", "LogPixels", "/f"], env=env,
+                       capture_output=True, timeout=60)
+        end_wine()
 
 
 def end_wine():

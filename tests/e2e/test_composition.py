@@ -1,14 +1,15 @@
 """The slide-show window as a person sees it, on screens of four sizes: the photograph's frame,
 the caption panel and the banner stand where the layout puts them (within one pixel), in their
-designed colours, before the first photograph arrives. On a high-DPI screen (Linux, scale 2) the
-layout is the logical one, twice as large, and a photograph's one-pixel detail stays sharp."""
+designed colours, before the first photograph arrives. On a high-DPI screen (scale 2: Qt's scale
+factor on Linux, the prefix's DPI under Wine) the layout is the logical one, twice as large, and
+a photograph's one-pixel detail stays sharp."""
 import os
 import struct
 import tempfile
 import unittest
 import zlib
 
-from harness import KIND, Session, WINDOW_TIMEOUT, folder_setting, wait_for
+from harness import KIND, Session, WINDOW_TIMEOUT, folder_setting, screen_scale, wait_for
 
 # Screen size -> (frame left, frame top, caption panel left, top, banner left, top), in pixels:
 # twips / 15, halves rounded up.
@@ -124,18 +125,17 @@ def columns_png(path, width, height):
                 + chunk(b"IDAT", zlib.compress(row * height)) + chunk(b"IEND", b""))
 
 
-@unittest.skipUnless(KIND == "linux", "the Windows build's scaling is its own")
 class HighDpi(unittest.TestCase):
     def test_scale_2_draws_the_logical_layout_at_device_resolution(self):
         # 2048 x 1536 at scale 2 counts as 1024 x 768: every figure of that layout, doubled.
         fl, ft, yl, yt, bl, bt = (2 * v for v in LAYOUTS[(1024, 768)])
-        with tempfile.TemporaryDirectory() as tmp, Session(2048, 1536) as s:
+        with tempfile.TemporaryDirectory() as tmp, screen_scale(2) as env, \
+                Session(2048, 1536) as s:
             folder = os.path.join(tmp, "QUILDORS")
             os.mkdir(folder)
             columns_png(os.path.join(folder, "55COLS.PNG"), 2 * 777, 2 * 473)
             program = s.start(["/s"], settings={"Interval": "1",
-                                                "QuildorsDir": folder_setting(folder)},
-                              env={"QT_SCALE_FACTOR": "2"})
+                                                "QuildorsDir": folder_setting(folder)}, env=env)
             row = ft + 16 + 473   # the photograph's middle row
 
             def alternating(shot):
@@ -159,6 +159,7 @@ class HighDpi(unittest.TestCase):
                                "the caption, in a font twice as large")
             self.assertTrue(program.running())
 
+    @unittest.skipUnless(KIND == "linux", "one scale under Wine")
     def test_scale_1_5_keeps_the_column_without_gap_or_overlap(self):
         # 1536 x 1152 at scale 1.5 counts as 1024 x 768. The frame ends at logical row 582, where
         # the caption panel begins; the panel ends at 606, where the banner begins; the banner
