@@ -9,7 +9,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QToolButton>
-
+#include <algorithm>
 
 #include "forms/drawing.h"
 #include "forms/event_log.h"
@@ -50,10 +50,6 @@ namespace {
 
 QRect ToQRect(const forms::PixelRect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
 
-forms::PixelRect ToPixelRect(const QRect& r) {
-  return forms::PixelRect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
-}
-
 QRect TwipsRect(const Control& c) { return ToQRect(forms::ControlRect(c)); }
 
 // Fills each strip the core computed (bevels, 3-D borders) with its shade's colour.
@@ -61,6 +57,20 @@ void FillStrips(QPainter& p, const std::vector<forms::Strip>& strips) {
   for (const forms::Strip& s : strips) {
     p.fillRect(ToQRect(s.rect), ToQColor(forms::ShadeColor(s.shade)));
   }
+}
+
+// Turns the painter to device pixels from the widget's top left, and gives the widget's rectangle
+// in them with the scale: the strips the core computes at that scale are whole device pixels, at
+// fractional scales too, where Qt's own rounding of logical strips would make them uneven.
+struct DeviceCanvas {
+  forms::Scale scale;
+  forms::PixelRect rect;
+};
+DeviceCanvas InDevicePixels(QPainter& p, const QWidget& w) {
+  const qreal dpr = w.devicePixelRatioF();
+  p.scale(1 / dpr, 1 / dpr);
+  return {forms::Scale{dpr}, forms::PixelRect{0, 0, qRound(w.width() * dpr),
+                                              qRound(w.height() * dpr)}};
 }
 
 // What every control view shares: geometry from the model, and input that stops at the control.
@@ -123,7 +133,10 @@ class PanelWidget : public ControlWidgetBase<QWidget> {
     const auto& d = c_.design();
     QPainter p(this);
     p.fillRect(rect(), ToQColor(d.back_color));
-    FillStrips(p, forms::Panel(d, ToPixelRect(rect())).strips);
+    p.save();
+    const DeviceCanvas canvas = InDevicePixels(p, *this);
+    FillStrips(p, forms::Panel(d, canvas.rect, canvas.scale).strips);
+    p.restore();
     if (!c_.Caption().empty()) {
       p.setPen(ToQColor(d.fore_color));
       p.setFont(ToQFont(d.font));
@@ -145,7 +158,8 @@ class ImageWidget : public ControlWidgetBase<QWidget> {
   void paintEvent(QPaintEvent*) override {
     const auto& d = c_.design();
     QPainter p(this);
-    const forms::ImageGeometry geometry = forms::Image(d, ToPixelRect(rect()));
+    const DeviceCanvas canvas = InDevicePixels(p, *this);
+    const forms::ImageGeometry geometry = forms::Image(d, canvas.rect, canvas.scale);
     FillStrips(p, geometry.strips);
     const QImage* image = ImageOf(c_.GetPicture());
     if (!image || image->isNull()) return;
@@ -153,20 +167,21 @@ class ImageWidget : public ControlWidgetBase<QWidget> {
     // Drawn 1:1 in device pixels: a picture of exactly the size it takes on the screen (as the
     // loader makes photographs) as it is; any other (the built-in pictures, a high-DPI screen)
     // scaled smoothly once per picture and size rather than at every repaint.
-    const qreal scale = devicePixelRatioF();
-    const QSize logical = d.stretch ? area.size() : image->size() / image->devicePixelRatio();
-    const QSize device = (QSizeF(logical) * scale).toSize();
-    if (image->size() == device) {
-      QImage shown = *image;   // shares the pixels
-      shown.setDevicePixelRatio(scale);
-      p.drawImage(area.topLeft(), shown);
-      return;
+    const qreal scale = canvas.scale.device_per_logical;
+    const QSizeF own = QSizeF(image->size()) / image->devicePixelRatio();
+    const QSize device = d.stretch ? area.size() : (own * scale).toSize();
+    const QImage* shown = image;
+    if (image->size() != device) {
+      if (scaled_.size() != device) {
+        scaled_ = image->scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+      }
+      shown = &scaled_;
     }
-    if (scaled_.size() != device) {
-      scaled_ = image->scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-      scaled_.setDevicePixelRatio(scale);
-    }
-    p.drawImage(area.topLeft(), scaled_);
+    QImage pixels = *shown;   // shares the pixels; one image pixel to one device pixel
+    pixels.setDevicePixelRatio(1);
+    p.drawImage(area.topLeft(), pixels,
+                QRect(0, 0, std::min(area.width(), device.width()),
+                      std::min(area.height(), device.height())));
   }
 
  private:
