@@ -37,6 +37,10 @@ def shadow(p):
     return all(110 <= c <= 145 for c in p)
 
 
+def dark_shadow(p):
+    return all(54 <= c <= 74 for c in p)
+
+
 def light(p):
     return all(c >= 240 for c in p)
 
@@ -174,6 +178,9 @@ class HighDpi(unittest.TestCase):
             self.assertFalse(light(shot.pixel(x, 873)), "the caption panel from the next row")
             self.assertTrue(black(shot.pixel(x, 908)), "the caption panel to its last row")
             self.assertTrue(shadow(shot.pixel(x, 909)), "the banner's border from the next row")
+            self.assertEqual([dark_shadow(shot.pixel(x, y)) for y in range(909, 914)],
+                             [False, False, True, True, False], "rings of two rows each")
+            self.assertTrue(shadow(shot.pixel(x, 910)), "the outer ring's second row")
             self.assertFalse(black(shot.pixel(x, 1021)), "the banner to its last row")
             self.assertTrue(black(shot.pixel(x, 1023)), "black below the banner")
             self.assertTrue(program.running())
