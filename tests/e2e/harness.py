@@ -386,7 +386,7 @@ def screen_scale(scale):
     finally:
         end_wine()
         subprocess.run([WINE, "reg", "delete", key, "/v", "LogPixels", "/f"], env=env,
-                       capture_output=True, timeout=60)
+                       check=True, capture_output=True, timeout=60)
         end_wine()
 
 
