@@ -397,7 +397,6 @@ int main(int argc, char** argv) {
       results.push_back(tick);
       results.push_back(read);
     }
-
   }
 
   // The real program on 6000 x 4000 photographs: peak memory over a dozen steps. A progressive

@@ -184,8 +184,7 @@ int Turn::StoredY(int x, int y) const {
   }
 }
 
-bool CutShort(const DeclaredSize& s, const std::uint8_t* d, std::size_t n,
-              std::uint64_t file_size) {
+bool CutShort(const DeclaredSize& s, const std::uint8_t* d, std::size_t n) {
   if (s.format == DeclaredSize::Format::Bmp) {
     if (n < 34) return true;
     const std::uint32_t header = Le32(d + 14);
@@ -194,7 +193,7 @@ bool CutShort(const DeclaredSize& s, const std::uint8_t* d, std::size_t n,
     if (compression != 0) return false;   // run-length or other coding: no fixed size
     const std::uint64_t bits = Le16(d + 28);
     const std::uint64_t stride = (s.width * bits + 31) / 32 * 4;
-    return Le32(d + 10) + stride * s.height > file_size;
+    return Le32(d + 10) + stride * s.height > n;
   }
   if (s.format != DeclaredSize::Format::Gif) return false;
   // Header and logical screen (13 bytes), the global colour table, then blocks up to the first

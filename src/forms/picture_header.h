@@ -46,13 +46,12 @@ struct Turn {
 // the file from its start (the segments come before the picture data).
 std::vector<std::uint8_t> JpegIccProfile(const std::uint8_t* data, std::size_t size);
 
-// Whether a GIF or BMP file whose first `size` bytes are `data` (all of it; `file_size` bytes in
-// all) ends before its first picture does: the decoders of both platforms show such a file with
-// the missing part black, without a word. A GIF is walked block by block up to the end of its
-// first image's data; an uncompressed BMP must hold all the rows it declares. Other formats, and
-// compressed BMPs, are left to their decoders' own error reporting (false).
-bool CutShort(const DeclaredSize& s, const std::uint8_t* data, std::size_t size,
-              std::uint64_t file_size);
+// Whether a GIF or BMP file, the whole of it `size` bytes at `data`, ends before its first
+// picture does: the decoders of both platforms show such a file with the missing part black,
+// without a word. A GIF is walked block by block up to the end of its first image's data; an
+// uncompressed BMP must hold all the rows it declares. Other formats, and compressed BMPs, are
+// left to their decoders' own error reporting (false).
+bool CutShort(const DeclaredSize& s, const std::uint8_t* data, std::size_t size);
 
 // Whether a picture of that declared size may be decoded: a baseline JPEG is decoded scaled down
 // (to an eighth at most) and may declare up to 400 million pixels; a progressive JPEG keeps all

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <csetjmp>
-#include <cstdlib>
 #include <vector>
 
 #include "forms/picture_header.h"
@@ -57,9 +56,9 @@ unsigned ScaleFor(JDIMENSION width, JDIMENSION height, QSize target) {
 
 }  // namespace
 
-DecodedJpeg DecodeJpeg(const QByteArray& jpeg, QSize target, const std::string& name) {
+QImage DecodeJpeg(const QByteArray& jpeg, QSize target, const std::string& name) {
   // Everything the jump back may leave behind is made before setjmp and cleaned up after it.
-  DecodedJpeg out;
+  QImage image;
   std::vector<JSAMPROW> rows;
   std::vector<JSAMPLE> cmyk;
   jpeg_decompress_struct cinfo{};
@@ -75,7 +74,6 @@ DecodedJpeg DecodeJpeg(const QByteArray& jpeg, QSize target, const std::string& 
   }
   jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(jpeg.constData()),
                static_cast<unsigned long>(jpeg.size()));
-  jpeg_save_markers(&cinfo, JPEG_APP0 + 2, 0xFFFF);   // the ICC profile's chunks
   jpeg_read_header(&cinfo, TRUE);
   cinfo.scale_num = ScaleFor(cinfo.image_width, cinfo.image_height, target);
   cinfo.scale_denom = 8;
@@ -85,9 +83,9 @@ DecodedJpeg DecodeJpeg(const QByteArray& jpeg, QSize target, const std::string& 
   cinfo.out_color_space = is_cmyk ? JCS_CMYK : JCS_EXT_BGRX;
   jpeg_start_decompress(&cinfo);
 
-  out.image = QImage(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height),
+  image = QImage(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height),
                      QImage::Format_RGB32);
-  if (out.image.isNull()) {
+  if (image.isNull()) {
     jpeg_destroy_decompress(&cinfo);
     throw forms::RunTimeError("Not enough memory for " + name);
   }
@@ -95,7 +93,7 @@ DecodedJpeg DecodeJpeg(const QByteArray& jpeg, QSize target, const std::string& 
     cmyk.resize(std::size_t{cinfo.output_width} * 4);
     while (cinfo.output_scanline < cinfo.output_height) {
       const int y = static_cast<int>(cinfo.output_scanline);
-      auto* line = reinterpret_cast<QRgb*>(out.image.scanLine(y));
+      auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
       JSAMPROW row = cmyk.data();
       jpeg_read_scanlines(&cinfo, &row, 1);
       for (JDIMENSION x = 0; x < cinfo.output_width; ++x) {
@@ -108,19 +106,12 @@ DecodedJpeg DecodeJpeg(const QByteArray& jpeg, QSize target, const std::string& 
   } else {
     rows.resize(cinfo.output_height);
     for (JDIMENSION y = 0; y < cinfo.output_height; ++y) {
-      rows[y] = out.image.scanLine(static_cast<int>(y));
+      rows[y] = image.scanLine(static_cast<int>(y));
     }
     while (cinfo.output_scanline < cinfo.output_height) {
       jpeg_read_scanlines(&cinfo, rows.data() + cinfo.output_scanline,
                           cinfo.output_height - cinfo.output_scanline);
     }
-  }
-  JOCTET* profile = nullptr;
-  unsigned int profile_size = 0;
-  if (jpeg_read_icc_profile(&cinfo, &profile, &profile_size)) {
-    out.profile =
-        QByteArray(reinterpret_cast<const char*>(profile), static_cast<int>(profile_size));
-    std::free(profile);
   }
   // Whatever follows the last row (the end marker, trailing bytes) is not read: a picture whose
   // rows are all there is shown.
@@ -128,13 +119,13 @@ DecodedJpeg DecodeJpeg(const QByteArray& jpeg, QSize target, const std::string& 
   jpeg_destroy_decompress(&cinfo);
 
   // Larger than the target either way: one smooth scale to exactly the target's size.
-  const forms::PixelSize own{out.image.width(), out.image.height()};
+  const forms::PixelSize own{image.width(), image.height()};
   const forms::PixelSize shown = forms::DecodedSize(own, {target.width(), target.height()});
   if (shown != own) {
-    out.image = out.image.scaled(shown.width, shown.height, Qt::IgnoreAspectRatio,
+    image = image.scaled(shown.width, shown.height, Qt::IgnoreAspectRatio,
                                  Qt::SmoothTransformation);
   }
-  return out;
+  return image;
 }
 
 }  // namespace quildor::qt

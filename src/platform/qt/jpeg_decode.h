@@ -13,14 +13,9 @@
 
 namespace quildor::qt {
 
-struct DecodedJpeg {
-  QImage image;        // RGB32, as stored (not turned)
-  QByteArray profile;  // the embedded ICC profile, or empty
-};
-
-// Decodes `jpeg` for a stretched control of `target` size: a picture larger than the target in
-// either direction comes back at exactly the target's size (a null size: the picture's own
-// size). Throws forms::RunTimeError, naming `name`, for a file that is cut short or damaged.
-DecodedJpeg DecodeJpeg(const QByteArray& jpeg, QSize target, const std::string& name);
+// Decodes `jpeg` for a stretched control of `target` size, as RGB32 and as stored (not turned,
+// colours not converted): a picture larger than the target in either direction comes back at
+// exactly the target's size (a null size: the picture's own size). Throws forms::RunTimeError, naming `name`, for a file that is cut short or damaged.
+QImage DecodeJpeg(const QByteArray& jpeg, QSize target, const std::string& name);
 
 }  // namespace quildor::qt

@@ -92,7 +92,7 @@ forms::Picture LoadPictureFile(const std::string& path, int width, int height) {
   const auto header = forms::ReadDeclaredSize(data, size);
   if (header) {
     forms::CheckDeclaredSize(*header, path);
-    if (forms::CutShort(*header, data, size, size)) {
+    if (forms::CutShort(*header, data, size)) {
       throw forms::RunTimeError(path + " is cut short");
     }
   }
@@ -107,9 +107,13 @@ forms::Picture LoadPictureFile(const std::string& path, int width, int height) {
     const int orientation = header->orientation;
     const bool swaps = forms::SwapsAxes(orientation);
     const QSize target = swaps ? QSize(height, width) : QSize(width, height);
-    DecodedJpeg jpeg = DecodeJpeg(bytes, target, path);
-    QImage image = Turned(jpeg.image, orientation);
-    if (!jpeg.profile.isEmpty()) ToSrgb(image, QColorSpace::fromIccProfile(jpeg.profile));
+    QImage image = Turned(DecodeJpeg(bytes, target, path), orientation);
+    const std::vector<std::uint8_t> profile = forms::JpegIccProfile(data, size);
+    if (!profile.empty()) {
+      ToSrgb(image, QColorSpace::fromIccProfile(QByteArray(
+                        reinterpret_cast<const char*>(profile.data()),
+                        static_cast<qsizetype>(profile.size()))));
+    }
     p->width = static_cast<int>(swaps ? header->height : header->width);
     p->height = static_cast<int>(swaps ? header->width : header->height);
     p->native = std::make_shared<QImage>(image.convertToFormat(QImage::Format_RGB32));

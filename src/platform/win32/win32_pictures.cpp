@@ -256,7 +256,7 @@ forms::Picture LoadPictureFile(const std::wstring& path, const std::string& name
   int orientation = 1;
   if (const auto declared = forms::ReadDeclaredSize(bytes.data(), bytes.size())) {
     forms::CheckDeclaredSize(*declared, name);
-    if (forms::CutShort(*declared, bytes.data(), bytes.size(), bytes.size())) {
+    if (forms::CutShort(*declared, bytes.data(), bytes.size())) {
       Fail(name, "cut short", HRESULT_FROM_WIN32(ERROR_HANDLE_EOF));
     }
     orientation = declared->orientation;

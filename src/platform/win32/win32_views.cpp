@@ -71,19 +71,13 @@ FormWindow::FormWindow(Win32Platform& platform, forms::Form& form)
   // Laid out at the primary monitor's scale, where the screen's size is measured; a window that
   // comes up on another monitor is made again at that one's below.
   dpi_ = DpiOfPrimaryMonitor();
-  scale_ = forms::ScaleForDpi(dpi_);
-  RECT r{0, 0, scale_.Pixels(TwipsToPixels(d.client_width)),
-         scale_.Pixels(TwipsToPixels(d.client_height))};
-  AdjustWindowRectForDpi(&r, style, ex_style, dpi_);
-  const int x = scale_.Edge(TwipsToPixels(form.Left())) + r.left;
-  const int y = scale_.Edge(TwipsToPixels(form.Top())) + r.top;
-  hwnd_ = CreateWindowExW(ex_style, kFormClass, Widen(d.caption).c_str(), style, x, y,
+  const RECT r = FramedRect(style, ex_style);
+  hwnd_ = CreateWindowExW(ex_style, kFormClass, Widen(d.caption).c_str(), style, r.left, r.top,
                           r.right - r.left, r.bottom - r.top, nullptr, nullptr,
                           platform.instance(), this);
   if (!hwnd_) throw forms::RunTimeError("Cannot create the window " + d.name);
   if (const UINT dpi = DpiOfWindow(hwnd_); dpi != dpi_) {
     dpi_ = dpi;
-    scale_ = forms::ScaleForDpi(dpi);
     ApplyWindowGeometry();
   }
   if (d.has_icon) {
@@ -111,7 +105,7 @@ HFONT FormWindow::FontFor(const forms::Font& f) {
   for (auto& [font, handle] : fonts_) {
     if (font == f) return handle;
   }
-  HFONT handle = CreateDesignFont(f, scale_);
+  HFONT handle = CreateDesignFont(f, scale());
   fonts_.emplace_back(f, handle);
   return handle;
 }
@@ -167,6 +161,15 @@ void FormWindow::CreateControls() {
   }
 }
 
+RECT FormWindow::FramedRect(DWORD style, DWORD ex_style) const {
+  const auto& d = form_.design();
+  const forms::Scale s = scale();
+  RECT r{0, 0, s.Pixels(TwipsToPixels(d.client_width)), s.Pixels(TwipsToPixels(d.client_height))};
+  AdjustWindowRectForDpi(&r, style, ex_style, dpi_);
+  OffsetRect(&r, s.Edge(TwipsToPixels(form_.Left())), s.Edge(TwipsToPixels(form_.Top())));
+  return r;
+}
+
 void FormWindow::ApplyWindowGeometry() {
   const auto& d = form_.design();
   if (d.frameless && form_.State() == forms::WindowState::Maximized) {
@@ -175,18 +178,14 @@ void FormWindow::ApplyWindowGeometry() {
                  GetSystemMetrics(SM_CYSCREEN), SWP_NOACTIVATE);
     return;
   }
-  RECT r{0, 0, scale_.Pixels(TwipsToPixels(d.client_width)),
-         scale_.Pixels(TwipsToPixels(d.client_height))};
-  AdjustWindowRectForDpi(&r, static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE)),
-                         static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)), dpi_);
-  SetWindowPos(hwnd_, nullptr, scale_.Edge(TwipsToPixels(form_.Left())) + r.left,
-               scale_.Edge(TwipsToPixels(form_.Top())) + r.top, r.right - r.left,
-               r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  const RECT r = FramedRect(static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE)),
+                            static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)));
+  SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void FormWindow::ChangeDpi(UINT dpi, const RECT* suggested) {
   dpi_ = dpi;
-  scale_ = forms::ScaleForDpi(dpi);
   for (auto& [font, handle] : fonts_) DeleteObject(handle);
   fonts_.clear();
   for (const auto& child : children_) child->Relayout();

@@ -34,7 +34,7 @@ class FormWindow : public forms::FormView {
 
   // Device pixels per logical pixel on the monitor the window stands on; the layout is in
   // logical pixels and is drawn at this scale.
-  forms::Scale scale() const { return scale_; }
+  forms::Scale scale() const { return forms::ScaleForDpi(dpi_); }
 
   // The child window of a control (timers have none).
   HWND ControlWindow(const forms::Control& c) const;
@@ -57,6 +57,9 @@ class FormWindow : public forms::FormView {
   LRESULT HandleFormMessage(UINT msg, WPARAM wp, LPARAM lp);
 
   void CreateControls();
+  // The window's rectangle, frame included, for the model's position and client size at the
+  // window's DPI.
+  RECT FramedRect(DWORD style, DWORD ex_style) const;
   void ApplyWindowGeometry();
   // The window now stands on a monitor of `dpi`: its controls, fonts and frame are made again at
   // that scale. `suggested` is where Windows proposes the window goes (a dialog moved between
@@ -76,8 +79,7 @@ class FormWindow : public forms::FormView {
   forms::Form& form_;
   HWND hwnd_ = nullptr;
   HWND tooltip_ = nullptr;
-  UINT dpi_ = 96;
-  forms::Scale scale_;
+  UINT dpi_ = 96;   // of the monitor the window stands on
   bool closing_ = false;
   std::vector<std::unique_ptr<ChildView>> children_;
   std::vector<std::unique_ptr<TimerView>> timers_;
