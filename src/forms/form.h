@@ -114,6 +114,7 @@ class Control {
     std::int32_t interval = 0;
     // Spin buttons.
     std::string tooltip;
+    std::string value_panel;   // the panel whose caption shows the value the spin button steps
   };
 
   explicit Control(Design d) : d_(std::move(d)) {}

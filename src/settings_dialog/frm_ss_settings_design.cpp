@@ -92,6 +92,7 @@ std::vector<forms::Control::Design> SettingsDialogControls() {
   spin.fore_color = Color::Rgb(0, 0, 255);
   spin.back_color = Color::Rgb(192, 192, 192);
   spin.tooltip = "Set Slide Show Delay";
+  spin.value_panel = "panInterval";
   v.push_back(spin);
 
   v.push_back(Title("Label7", 1440, 240, 3495, 8, "The Quildor Anthology"));

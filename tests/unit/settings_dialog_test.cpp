@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "fake/fake_platform.h"
+#include "forms/keyboard.h"
 #include "forms/run_time_error.h"
 #include "module/module1.h"
 
@@ -131,6 +132,54 @@ TEST_F(Dialog, ExitEndsWithoutSaving) {
   }
   EXPECT_EQ(platform.settings_writes, 0);
   EXPECT_EQ(platform.cursor_counter, 1);
+}
+
+// Keyboard users walk "Set", "Help", "Exit" and the spin button by tab index, wrapping both ways;
+// the panels, labels and picture are no stops, and a hidden or disabled button is skipped.
+TEST_F(Dialog, TabWalksTheButtonsAndTheSpinButtonByTabIndex) {
+  auto& d = dialog();
+  EXPECT_EQ(forms::FocusOrder(d), (std::vector<const forms::Control*>{
+                                      &d.SSCommand4, &d.SSCommand5, &d.SSCommand6,
+                                      &d.SpinInterval}));
+  struct Step {
+    const forms::Control* from;
+    bool backwards;
+    const forms::Control* to;
+  };
+  for (const Step& s : {Step{nullptr, false, &d.SSCommand4}, Step{nullptr, true, &d.SpinInterval},
+                        Step{&d.SSCommand4, false, &d.SSCommand5},
+                        Step{&d.SSCommand6, false, &d.SpinInterval},
+                        Step{&d.SpinInterval, false, &d.SSCommand4},
+                        Step{&d.SSCommand4, true, &d.SpinInterval},
+                        Step{&d.SSCommand5, true, &d.SSCommand4},
+                        Step{&d.panInterval, false, &d.SSCommand4}}) {
+    EXPECT_EQ(forms::NextFocus(d, s.from, s.backwards), s.to)
+        << (s.from ? s.from->Name() : "nothing") << (s.backwards ? " back" : " on");
+  }
+  d.SSCommand5.SetVisible(false);
+  d.SSCommand6.SetEnabled(false);
+  EXPECT_EQ(forms::NextFocus(d, &d.SSCommand4, false), &d.SpinInterval);
+}
+
+// A screen reader hears each button by its caption and the spin button by its tooltip, with the
+// value panel's caption as its value; Up and Right step up, Down and Left down.
+TEST_F(Dialog, ControlsHaveAccessibleNamesAndTheSpinButtonTheShownValue) {
+  auto& d = dialog();
+  EXPECT_EQ(forms::AccessibleName(d.SSCommand4), "Set");
+  EXPECT_EQ(forms::AccessibleName(d.SSCommand5), "Help");
+  EXPECT_EQ(forms::AccessibleName(d.SSCommand6), "Exit");
+  EXPECT_EQ(forms::AccessibleName(d.SpinInterval), "Set Slide Show Delay");
+  EXPECT_EQ(forms::AccessibleValue(d, d.SpinInterval), "1 Second");
+  EXPECT_EQ(forms::AccessibleValue(d, d.SSCommand4), std::nullopt);
+  EXPECT_EQ(forms::ValueShownBy(d, d.panInterval), &d.SpinInterval);
+  EXPECT_EQ(forms::ValueShownBy(d, d.pnlSSaver), nullptr);
+  using forms::ArrowKey;
+  for (ArrowKey key : {ArrowKey::Up, ArrowKey::Right, ArrowKey::Down, ArrowKey::Left}) {
+    Send(forms::SpinEventFor(key), d.SpinInterval);
+  }
+  EXPECT_EQ(forms::AccessibleValue(d, d.SpinInterval), "1 Seconds") << "up twice, down twice";
+  Send(forms::SpinEventFor(ArrowKey::Left), d.SpinInterval);
+  EXPECT_EQ(forms::AccessibleValue(d, d.SpinInterval), "60 Seconds");
 }
 
 TEST_F(Dialog, AFailedSaveIsFatalAndNamesTheStore) {
