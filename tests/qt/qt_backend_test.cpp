@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <tuple>
@@ -79,6 +80,30 @@ TEST_F(QtBackend, SlideShowWindowCoversTheScreenWithTheColumnPlaced) {
   EXPECT_EQ(Geometry(Child(*module->form1(), "Image2")), QRect(222, 606, 580, 75));
   EXPECT_EQ(Child(*module->form1(), "Image1")->parentWidget(), Child(*module->form1(), "SSPanel1"));
   EXPECT_TRUE(Child(*module->form1(), "panYear")->isVisible());
+}
+
+// An arrow key held on the spin button steps every 250 ms while held and once on release, exactly
+// as a held arrow does; released, it stops.
+TEST_F(QtBackend, AHeldArrowKeyRepeatsLikeAHeldArrow) {
+  Start("/c");
+  QWidget* spin = Child(*module->settings_dialog(), "SpinInterval");
+  ASSERT_NE(spin, nullptr);
+  auto steps = [&](Event e) {
+    return std::count_if(delivered.begin(), delivered.end(),
+                         [e](const Delivered& d) { return d.event == e; });
+  };
+  QTest::keyClick(spin, Qt::Key_Left);
+  EXPECT_EQ(steps(Event::SpinDown), 1) << "a short press is one step";
+  QTest::keyPress(spin, Qt::Key_Up);
+  QTest::qWait(900);
+  const auto held = steps(Event::SpinUp);
+  EXPECT_GE(held, 2) << "repeats while held";
+  EXPECT_LE(held, 4);
+  QTest::keyRelease(spin, Qt::Key_Up);
+  const auto released = steps(Event::SpinUp);
+  QTest::qWait(600);
+  EXPECT_EQ(steps(Event::SpinUp), released) << "stops when released";
+  EXPECT_EQ(steps(Event::SpinDown), 1);
 }
 
 TEST_F(QtBackend, SlideShowWindowDrawsTheDesignState) {

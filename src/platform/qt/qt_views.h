@@ -1,15 +1,15 @@
-// Native Qt views of the form model: one top-level FormWidget per form and one widget per visible
-// control (3-D panels, images, labels, 3-D command buttons, the spin button), plus a QTimer per
-// timer control. Each view draws from the model and follows its property changes; input is
-// delivered to the program as form events through QtPlatform::Deliver.
+// Native Qt views of the form model: one top-level FormWidget per form, holding one widget per
+// visible control (qt_controls.h), plus a QTimer per timer control and, while the slide show
+// covers the primary screen, a black cover window over each other screen. Each view draws from
+// the model and follows its property changes; input is delivered to the program as form events
+// through QtPlatform::Deliver.
 //
 // Input routing: every key press on the window or any of its children is the form's KeyDown.
 // Mouse events on a control are that control's and never reach the form beneath it, so moving
-// over a panel or the banner is not movement over the window.
+// over a panel or the banner is not movement over the window. Tab and Shift+Tab walk the form's
+// Tab stops in the order of their tab indexes; the first has the keyboard when the form is shown.
 #pragma once
 
-#include <QImage>
-#include <QPushButton>
 #include <QTimer>
 #include <QWidget>
 
@@ -18,16 +18,11 @@
 #include <vector>
 
 #include "forms/form.h"
+#include "platform/qt/qt_controls.h"
 
 namespace quildor::qt {
 
 class QtPlatform;
-
-QColor ToQColor(const forms::Color& c);
-QFont ToQFont(const forms::Font& f);
-
-// The QImage a picture handle holds, or nullptr.
-const QImage* ImageOf(const forms::Picture& p);
 
 class FormWidget : public QWidget, public forms::FormView {
  public:
@@ -52,6 +47,7 @@ class FormWidget : public QWidget, public forms::FormView {
   void closeEvent(QCloseEvent* e) override;
   void paintEvent(QPaintEvent* e) override;
   void hideEvent(QHideEvent* e) override;
+  bool focusNextPrevChild(bool next) override;
 
  private:
   class TimerView;
