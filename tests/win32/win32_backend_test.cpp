@@ -3,7 +3,9 @@
 // the instance mutex and the command line behave as the program needs.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <oleacc.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -269,6 +271,114 @@ TEST_F(Win32Backend, SettingsDialogStandsAsDesigned) {
   SendMessageW(set, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
   SendMessageW(set, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
   EXPECT_TRUE(Saw(Event::Click, "SSCommand4"));
+}
+
+// What a screen reader learns of the dialog through Windows' accessibility interface: the role and
+// name of the dialog, each button and the spin button, the spin button's value (its value panel's
+// caption), the announcement when that changes, and "Press" on a button clicks it.
+std::vector<HWND> g_value_changes;
+void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG child, DWORD,
+                         DWORD) {
+  if (event == EVENT_OBJECT_VALUECHANGE && object == OBJID_CLIENT && child == CHILDID_SELF) {
+    g_value_changes.push_back(hwnd);
+  }
+}
+
+TEST_F(Win32Backend, TheDialogTellsAssistiveTechnologyWhatEachControlIs) {
+  ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+  Start("/c");
+  frmSSSettings& f = *module->settings_dialog();
+  VARIANT self;
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  auto accessible = [](HWND hwnd) {
+    IAccessible* acc = nullptr;
+    EXPECT_EQ(AccessibleObjectFromWindow(hwnd, OBJID_CLIENT, __uuidof(IAccessible),
+                                         reinterpret_cast<void**>(&acc)), S_OK);
+    return acc;
+  };
+  auto text = [&](IAccessible* acc, HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, BSTR*)) {
+    BSTR b = nullptr;
+    if ((acc->*get)(self, &b) != S_OK || !b) return std::wstring(L"(none)");
+    std::wstring s(b, SysStringLen(b));
+    SysFreeString(b);
+    return s;
+  };
+  auto role = [&](IAccessible* acc) {
+    VARIANT v;
+    VariantInit(&v);
+    return acc->get_accRole(self, &v) == S_OK && v.vt == VT_I4 ? v.lVal : -1;
+  };
+  struct Case {
+    HWND hwnd;
+    LONG role;
+    const wchar_t* name;
+    const wchar_t* value;
+  };
+  HWND spin = Child(f, "SpinInterval");
+  const Case cases[] = {{Window(f), ROLE_SYSTEM_DIALOG, L"Screen Saver Settings", L"(none)"},
+                        {Child(f, "SSCommand4"), ROLE_SYSTEM_PUSHBUTTON, L"Set", L"(none)"},
+                        {Child(f, "SSCommand5"), ROLE_SYSTEM_PUSHBUTTON, L"Help", L"(none)"},
+                        {Child(f, "SSCommand6"), ROLE_SYSTEM_PUSHBUTTON, L"Exit", L"(none)"},
+                        {spin, ROLE_SYSTEM_SPINBUTTON, L"Set Slide Show Delay", L"1 Second"}};
+  for (const Case& c : cases) {
+    IAccessible* acc = accessible(c.hwnd);
+    if (!acc) continue;
+    SCOPED_TRACE(text(acc, &IAccessible::get_accName));
+    EXPECT_EQ(role(acc), c.role);
+    EXPECT_EQ(text(acc, &IAccessible::get_accName), c.name);
+    EXPECT_EQ(text(acc, &IAccessible::get_accValue), c.value);
+    acc->Release();
+  }
+
+  HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_VALUECHANGE, EVENT_OBJECT_VALUECHANGE, nullptr,
+                                       OnWinEvent, GetCurrentProcessId(), 0,
+                                       WINEVENT_OUTOFCONTEXT);
+  IAccessible* acc = accessible(spin);
+  f.panInterval.SetCaption("60 Seconds");
+  PumpMessages();
+  EXPECT_EQ(text(acc, &IAccessible::get_accValue), L"60 Seconds");
+  EXPECT_NE(std::find(g_value_changes.begin(), g_value_changes.end(), spin), g_value_changes.end())
+      << "the change of value is announced";
+  acc->Release();
+  UnhookWinEvent(hook);
+
+  acc = accessible(Child(f, "SSCommand4"));
+  EXPECT_EQ(text(acc, &IAccessible::get_accDefaultAction), L"Press");
+  EXPECT_EQ(acc->accDoDefaultAction(self), S_OK);
+  PumpMessages();
+  EXPECT_TRUE(Saw(Event::Click, "SSCommand4"));
+  acc->Release();
+  CoUninitialize();
+}
+
+// An arrow key held on the spin button steps at once and every 250 ms while held, exactly as a
+// held arrow does; the keyboard's own repeats add nothing, and the release stops it.
+TEST_F(Win32Backend, AHeldArrowKeyRepeatsLikeAHeldArrow) {
+  Start("/c");
+  HWND spin = Child(*module->settings_dialog(), "SpinInterval");
+  auto steps = [&](Event e) {
+    return std::count_if(delivered.begin(), delivered.end(),
+                         [e](const Delivered& d) { return d.event == e; });
+  };
+  SendMessageW(spin, WM_KEYDOWN, VK_LEFT, 1);
+  SendMessageW(spin, WM_KEYUP, VK_LEFT, 0xC0000001);
+  EXPECT_EQ(steps(Event::SpinDown), 1) << "a short press is one step";
+  SendMessageW(spin, WM_KEYDOWN, VK_UP, 1);
+  const DWORD until = GetTickCount() + 900;
+  while (GetTickCount() < until) {
+    SendMessageW(spin, WM_KEYDOWN, VK_UP, 0x40000001);   // the keyboard's repeat
+    PumpMessages();
+  }
+  const auto held = steps(Event::SpinUp);
+  EXPECT_GE(held, 3) << "at once, then repeats while held";
+  EXPECT_LE(held, 5);
+  SendMessageW(spin, WM_KEYUP, VK_UP, 0xC0000001);
+  PumpMessages();
+  PumpMessages();
+  PumpMessages();
+  EXPECT_EQ(steps(Event::SpinUp), held) << "stops when released";
+  EXPECT_EQ(steps(Event::SpinDown), 1);
 }
 
 // Moved to a monitor of twice the DPI, the dialog takes the place Windows proposes and lays its

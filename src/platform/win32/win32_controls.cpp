@@ -2,7 +2,11 @@
 
 #include <windowsx.h>
 
+#include <oleacc.h>
+
 #include "forms/drawing.h"
+#include "forms/event_log.h"
+#include "forms/keyboard.h"
 #include "forms/run_time_error.h"
 #include "platform/win32/win32_paint.h"
 #include "platform/win32/win32_pictures.h"
@@ -59,8 +63,15 @@ class LabelView : public ChildView {
   }
 };
 
-// A push button: pressed while the left button is held over it, a click when released over it
-// or when Space or Enter is pressed while it has the focus.
+// The dotted rectangle that shows the keyboard focus, inside a control's edge.
+void DrawFocusMark(HDC dc, const RECT& rc, forms::Scale scale, int inset) {
+  RECT focus = rc;
+  InflateRect(&focus, -scale.Pixels(inset), -scale.Pixels(inset));
+  DrawFocusRect(dc, &focus);
+}
+
+// A push button: pressed while the left button is held over it, or Space while it has the
+// focus; a click when released over it, when Space is released, or at once on Enter.
 class CommandView : public ChildView {
  public:
   using ChildView::ChildView;
@@ -68,21 +79,35 @@ class CommandView : public ChildView {
  protected:
   void Paint(HDC dc, const RECT& rc) override {
     const forms::Scale scale = Scale();
+    const bool sunken = pressed_ || space_down_;
     Fill(dc, rc, ToColorRef(control_.design().back_color));
-    DrawButtonEdge(dc, rc, pressed_, scale);
+    DrawButtonEdge(dc, rc, sunken, scale);
     RECT text = rc;
-    if (pressed_) OffsetRect(&text, scale.Pixels(1), scale.Pixels(1));
+    if (sunken) OffsetRect(&text, scale.Pixels(1), scale.Pixels(1));
     DrawCaption(dc, text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    if (GetFocus() == hwnd_) {
-      RECT focus = rc;
-      InflateRect(&focus, -scale.Pixels(4), -scale.Pixels(4));
-      DrawFocusRect(dc, &focus);
-    }
+    if (GetFocus() == hwnd_) DrawFocusMark(dc, rc, scale, 4);
   }
-  bool Key(WPARAM wp) override {
-    if (wp != VK_SPACE && wp != VK_RETURN) return false;
-    Deliver(Event::Click);
+  bool Key(WPARAM wp, bool repeat) override {
+    if (wp == VK_RETURN) {
+      if (!repeat) Deliver(Event::Click);
+      return true;
+    }
+    if (wp != VK_SPACE) return false;
+    if (!repeat) {
+      space_down_ = true;
+      Repaint();
+    }
     return true;
+  }
+  void KeyReleased(WPARAM wp) override {
+    if (wp != VK_SPACE || !space_down_) return;
+    space_down_ = false;
+    Repaint();
+    Deliver(Event::Click);
+  }
+  void FocusLost() override {
+    space_down_ = false;
+    Repaint();
   }
   void Pressed(LPARAM) override {
     pressed_ = true;
@@ -101,11 +126,13 @@ class CommandView : public ChildView {
   }
 
  private:
-  bool pressed_ = false;
+  bool pressed_ = false;      // by the mouse
+  bool space_down_ = false;   // by the Space key
 };
 
 // Two arrow buttons side by side: a press on one is a SpinDown (left) or SpinUp (right), repeated
-// while it is held; a release is no click.
+// while it is held; a release is no click. With the focus, an arrow key holds the arrow of its
+// direction (Up and Right the right one) exactly as the mouse does, for as long as it is down.
 class SpinView : public ChildView {
  public:
   using ChildView::ChildView;
@@ -121,13 +148,12 @@ class SpinView : public ChildView {
       DrawButtonEdge(dc, halves[i], held, Scale());
       DrawArrow(dc, halves[i], i == 0, ToColorRef(d.fore_color));
     }
+    if (GetFocus() == hwnd_) DrawFocusMark(dc, rc, Scale(), 3);
   }
   void Pressed(LPARAM lp) override {
     RECT rc;
     GetClientRect(hwnd_, &rc);
-    held_ = GET_X_LPARAM(lp) < (rc.left + rc.right) / 2 ? -1 : 1;
-    Repaint();
-    SetTimer(hwnd_, kSpinRepeatTimer, kSpinRepeatMs, nullptr);
+    Hold(GET_X_LPARAM(lp) < (rc.left + rc.right) / 2 ? -1 : 1);
   }
   void AfterMouseDown() override { RepeatTick(); }
   void RepeatTick() override {
@@ -135,14 +161,48 @@ class SpinView : public ChildView {
   }
   bool Released() override {
     const bool was_held = held_ != 0;
-    held_ = 0;
-    KillTimer(hwnd_, kSpinRepeatTimer);
-    Repaint();
+    Let();
     return !was_held;
+  }
+  bool Key(WPARAM wp, bool repeat) override {
+    std::optional<forms::ArrowKey> key;
+    switch (wp) {
+      case VK_LEFT: key = forms::ArrowKey::Left; break;
+      case VK_UP: key = forms::ArrowKey::Up; break;
+      case VK_RIGHT: key = forms::ArrowKey::Right; break;
+      case VK_DOWN: key = forms::ArrowKey::Down; break;
+      default: return false;
+    }
+    // The keyboard's own repeats are not steps: the arrow's repeat timer makes them.
+    if (repeat || held_ != 0) return true;
+    held_key_ = wp;
+    Hold(forms::SpinEventFor(*key) == Event::SpinUp ? 1 : -1);
+    RepeatTick();
+    return true;
+  }
+  void KeyReleased(WPARAM wp) override {
+    if (held_key_ == wp) Let();
+  }
+  void FocusLost() override {
+    if (held_key_ != 0) Let();
+    Repaint();
   }
 
  private:
-  int held_ = 0;   // -1 the left (down) arrow held, +1 the right (up) one
+  void Hold(int arrow) {
+    held_ = arrow;
+    Repaint();
+    SetTimer(hwnd_, kSpinRepeatTimer, kSpinRepeatMs, nullptr);
+  }
+  void Let() {
+    held_ = 0;
+    held_key_ = 0;
+    KillTimer(hwnd_, kSpinRepeatTimer);
+    Repaint();
+  }
+
+  int held_ = 0;          // -1 the left (down) arrow held, +1 the right (up) one
+  WPARAM held_key_ = 0;   // the arrow key that holds it, if a key does
 };
 
 }  // namespace
@@ -160,7 +220,7 @@ std::unique_ptr<ChildView> ChildView::Create(FormWindow& owner, Control& c, HWND
   const RECT r = ToRect(forms::ControlRect(c, owner.scale()));
   DWORD style = WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
   if (c.Visible()) style |= WS_VISIBLE;
-  if (c.Kind() == ControlKind::Command3D) style |= WS_TABSTOP;
+  if (forms::TakesFocus(c)) style |= WS_TABSTOP;
   view->hwnd_ = CreateWindowExW(0, kChildClass, Widen(c.Caption()).c_str(), style, r.left, r.top,
                                 r.right - r.left, r.bottom - r.top, parent,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
@@ -199,12 +259,34 @@ void ChildView::PropertyChanged(const Control& c, Property p) {
     case Property::Caption:
       SetWindowTextW(hwnd_, Widen(c.Caption()).c_str());
       Repaint();
+      // A value panel's caption is the value of its spin button.
+      if (const Control* spin = forms::ValueShownBy(owner_.form(), c)) {
+        AnnounceValueChange(owner_.ControlWindow(*spin));
+      }
       break;
     case Property::Picture:
       PictureChanged();
       Repaint();
       break;
     default: Repaint(); break;
+  }
+}
+
+std::optional<AccessibleFacts> ChildView::Facts() const {
+  const forms::Form& form = owner_.form();
+  AccessibleFacts f;
+  f.name = Widen(forms::AccessibleName(control_));
+  switch (control_.Kind()) {
+    case ControlKind::Command3D:
+      f.role = ROLE_SYSTEM_PUSHBUTTON;
+      f.pressable = true;
+      return f;
+    case ControlKind::SpinButton:
+      f.role = ROLE_SYSTEM_SPINBUTTON;
+      if (auto value = forms::AccessibleValue(form, control_)) f.value = Widen(*value);
+      return f;
+    case ControlKind::Label: f.role = ROLE_SYSTEM_STATICTEXT; return f;
+    default: return std::nullopt;
   }
 }
 
@@ -261,11 +343,37 @@ LRESULT ChildView::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_ERASEBKGND: return 1;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
-      if (Key(wp)) return 0;
+      if (msg == WM_KEYDOWN && wp == VK_TAB && GetKeyState(VK_CONTROL) >= 0) {
+        owner_.MoveFocus(&control_, GetKeyState(VK_SHIFT) < 0);
+        return 0;
+      }
+      // Bit 30: the key was already down (the keyboard's repeat).
+      if (msg == WM_KEYDOWN && Key(wp, (lp & (1 << 30)) != 0)) return 0;
       owner_.Deliver(Event::KeyDown, nullptr);
       return msg == WM_SYSKEYDOWN ? DefWindowProcW(hwnd_, msg, wp, lp) : 0;
+    case WM_KEYUP: KeyReleased(wp); return 0;
     case WM_SETFOCUS:
-    case WM_KILLFOCUS: Repaint(); return 0;
+      owner_.ChildFocused(hwnd_);
+      forms::EventLog::Note("Focus " + control_.Name());
+      Repaint();
+      return 0;
+    case WM_KILLFOCUS:
+      FocusLost();
+      Repaint();
+      return 0;
+    case WM_GETOBJECT: {
+      if (!Facts()) break;
+      HWND self = hwnd_;
+      const LRESULT answer = AnswerGetObject(self, wp, lp, [self] {
+        const auto* view = reinterpret_cast<const ChildView*>(GetWindowLongPtrW(self, GWLP_USERDATA));
+        return view ? view->Facts() : std::nullopt;
+      });
+      if (answer) return answer;
+      break;
+    }
+    case kAccessiblePress:
+      if (control_.Kind() == ControlKind::Command3D) Deliver(Event::Click);
+      return 0;
     case WM_MOUSEMOVE:
       if (captured_) Dragged(InsideClient(lp));
       Deliver(Event::MouseMove);
@@ -298,8 +406,9 @@ LRESULT ChildView::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       if (wp == kSpinRepeatTimer) RepeatTick();
       return 0;
     case WM_GETDLGCODE: return DLGC_WANTALLKEYS;
-    default: return DefWindowProcW(hwnd_, msg, wp, lp);
+    default: break;
   }
+  return DefWindowProcW(hwnd_, msg, wp, lp);
 }
 
 }  // namespace quildor::win32

@@ -1,8 +1,9 @@
 // The child windows of a form's controls, one class per kind of control: the 3-D panel, the image,
 // the label, the 3-D command button and the spin button. Each draws its control from the model
 // with the paint helpers and turns its window's input into the control's events; what they all
-// share (geometry and visibility from the model, a key as the form's KeyDown, mouse input that
-// stops at the control, the click on release) lives in the base class.
+// share (geometry and visibility from the model, a key as the form's KeyDown, Tab to the next
+// stop, mouse input that stops at the control, the click on release, what a screen reader is
+// told) lives in the base class.
 //
 // Ownership: the FormWindow owns its ChildViews; a ChildView detaches from its control and
 // destroys what it drew with when it dies. The window itself is destroyed with its parent, after
@@ -12,9 +13,11 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 
 #include "forms/drawing.h"
 #include "forms/form.h"
+#include "platform/win32/win32_accessible.h"
 
 namespace quildor::win32 {
 
@@ -42,14 +45,21 @@ class ChildView : public forms::ControlView {
   void PropertyChanged(const forms::Control& c, forms::Property p) override;
   // Places the window where the control stands at the form's scale (after a change of scale).
   void Relayout();
+  // What assistive technology is told of the control; nothing for panels and images, which
+  // Windows' standard object describes well enough.
+  std::optional<AccessibleFacts> Facts() const;
 
   // Only the views of the control kinds are made (the class is abstract); see Create.
   ChildView(FormWindow& owner, forms::Control& c) : owner_(owner), control_(c) {}
 
  protected:
   virtual void Paint(HDC dc, const RECT& rc) = 0;
-  // A key pressed in the control: true when it is the control's own (a button's Space).
-  virtual bool Key(WPARAM) { return false; }
+  // A key pressed in the control (`repeat`: held down, repeated by the keyboard): true when it is
+  // the control's own (a button's Space, a spin button's arrows).
+  virtual bool Key(WPARAM, bool /*repeat*/) { return false; }
+  virtual void KeyReleased(WPARAM) {}
+  // The control lost the keyboard focus.
+  virtual void FocusLost() {}
   // The left button went down over the control, which now has the mouse; before MouseDown.
   virtual void Pressed(LPARAM) {}
   // After the MouseDown of a left-button press.

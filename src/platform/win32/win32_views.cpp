@@ -2,8 +2,12 @@
 
 #include <commctrl.h>
 
+#include <oleacc.h>
+
 #include "forms/drawing.h"
+#include "forms/keyboard.h"
 #include "forms/run_time_error.h"
+#include "platform/win32/win32_accessible.h"
 #include "platform/win32/win32_controls.h"
 #include "platform/win32/win32_dpi.h"
 #include "platform/win32/win32_paint.h"
@@ -204,7 +208,9 @@ void FormWindow::ShowAsModelled() {
   ApplyWindowGeometry();
   ShowWindow(hwnd_, SW_SHOW);
   SetForegroundWindow(hwnd_);
-  SetFocus(hwnd_);
+  // The keyboard goes to the first Tab stop, as in any dialog; a form without one keeps it.
+  const Control* first = forms::NextFocus(form_, nullptr, false);
+  SetFocus(first ? ControlWindow(*first) : hwnd_);
   UpdateWindow(hwnd_);
   UpdateCovers();
 }
@@ -266,6 +272,10 @@ void FormWindow::PropertyChanged(const forms::Form&, forms::Property p) {
 
 void FormWindow::Deliver(forms::Event e, const forms::Control* source) {
   platform_.Deliver(form_, e, source);
+}
+
+void FormWindow::MoveFocus(const forms::Control* from, bool backwards) {
+  if (const Control* to = forms::NextFocus(form_, from, backwards)) SetFocus(ControlWindow(*to));
 }
 
 void FormWindow::CloseFromOutside() {
@@ -341,6 +351,33 @@ LRESULT FormWindow::HandleFormMessage(UINT msg, WPARAM wp, LPARAM lp) {
       // Moved to a monitor of another DPI, or the monitor's scaling changed.
       ChangeDpi(HIWORD(wp), reinterpret_cast<const RECT*>(lp));
       return 0;
+    case WM_SETFOCUS:
+      // Activated again (or a message box of the program closed): the control that had the
+      // keyboard has it again.
+      if (focus_ && IsWindow(focus_) && IsChild(hwnd_, focus_)) {
+        SetFocus(focus_);
+        return 0;
+      }
+      break;
+    case WM_GETOBJECT:
+      // A dialog, for assistive technology, named by its title; the slide show is left to the
+      // standard object.
+      if (!form_.design().frameless) {
+        HWND self = hwnd_;
+        const LRESULT answer = AnswerGetObject(self, wp, lp, [self] {
+          const auto* window = reinterpret_cast<const FormWindow*>(
+              GetWindowLongPtrW(self, GWLP_USERDATA));
+          std::optional<AccessibleFacts> facts;
+          if (window) {
+            facts.emplace();
+            facts->role = ROLE_SYSTEM_DIALOG;
+            facts->name = Widen(window->form_.design().caption);
+          }
+          return facts;
+        });
+        if (answer) return answer;
+      }
+      break;
     case WM_QUERYENDSESSION: return TRUE;
     case WM_ENDSESSION:
       if (wp) CloseFromOutside();

@@ -3,7 +3,9 @@
 // spin button are the project's own controls), plus a window timer per timer control.
 //
 // Input routing: a key pressed in the window or any of its children is the form's KeyDown. Mouse
-// input over a child is that control's and never reaches the form beneath it. Every tick is
+// input over a child is that control's and never reaches the form beneath it. Tab and Shift+Tab
+// walk the form's stops in the order of their tab indexes; the first has the keyboard when the
+// form is shown, and the last one to have it gets it back when the form is activated again. Every tick is
 // delivered; the program drops those that fall due while one of its message boxes is open.
 #pragma once
 
@@ -70,6 +72,10 @@ class FormWindow : public forms::FormView {
   void UpdateCovers();
   static LRESULT CALLBACK CoverProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   void Deliver(forms::Event e, const forms::Control* source);
+  // Tab (or Shift+Tab) in `from`: the keyboard goes to the next stop of the form.
+  void MoveFocus(const forms::Control* from, bool backwards);
+  // A control's window took the keyboard: it gets it back when the form is active again.
+  void ChildFocused(HWND child) { focus_ = child; }
   // A key, a button or a mouse move on the window's own surface, or on a cover of another
   // monitor: delivered as the form's own event. False for any other message.
   bool DeliverSurfaceInput(UINT msg);
@@ -85,6 +91,7 @@ class FormWindow : public forms::FormView {
   std::vector<std::unique_ptr<TimerView>> timers_;
   std::vector<std::pair<forms::Font, HFONT>> fonts_;
   std::vector<HWND> covers_;
+  HWND focus_ = nullptr;   // the control window that last had the keyboard
 };
 
 }  // namespace quildor::win32
