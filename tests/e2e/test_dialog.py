@@ -1,5 +1,6 @@
-"""The settings dialog driven as a person would, with the mouse: the spin button steps the delay,
-"Set" stores it, "Help" explains, "Exit" ends the run; the controls stand as designed."""
+"""The settings dialog driven as a person would, with the mouse and with the keyboard alone: the
+spin button steps the delay, "Set" stores it, "Help" explains, "Exit" ends the run; the controls
+stand as designed, and the one with the keyboard shows it."""
 import unittest
 
 from harness import Session, WINDOW_TIMEOUT, stored_setting, wait_for
@@ -18,7 +19,7 @@ def white(p):
     return min(p) >= 245
 
 
-class Dialog(unittest.TestCase):
+class DialogTestCase(unittest.TestCase):
     def setUp(self):
         self.session = Session(800, 600)
         self.addCleanup(self.session.close)
@@ -32,6 +33,8 @@ class Dialog(unittest.TestCase):
         x, y = ORIGIN[0] + at[0], ORIGIN[1] + at[1]
         self.session.display.xdotool("mousemove", str(x), str(y), "click", "1")
 
+
+class Dialog(DialogTestCase):
     def set_and_expect(self, value):
         self.click(SET)
         wait_for(lambda: stored_setting(self.program, "Interval") == value, WINDOW_TIMEOUT,
@@ -99,6 +102,62 @@ class Dialog(unittest.TestCase):
             face = shot.count(ox + x0 + 4, oy + 252, ox + x0 + 117, oy + 270,
                               lambda p: not white(p) and min(p) > 150)
             self.assertGreater(face, 500, "button at %d" % x0)
+
+
+class DialogKeyboard(DialogTestCase):
+    """With the keyboard only: Tab and Shift+Tab walk "Set", "Help", "Exit" and the spin button,
+    the arrow keys step the delay, Space presses the button that has the focus."""
+
+    def setUp(self):
+        super().setUp()
+        self.program.wait_for_events("Focus SSCommand4", 1)
+
+    def keys(self, *keys):
+        for key in keys:
+            self.session.display.xdotool("key", key)
+
+    def walk(self, keys, *names):
+        """Pressing `keys` moves the focus to each of `names` in turn, and nowhere else."""
+        start = len(self.focus_lines())
+        self.keys(*keys)
+        wait_for(lambda: len(self.focus_lines()) >= start + len(names), WINDOW_TIMEOUT,
+                 "the focus to move to %s" % (names,))
+        self.assertEqual(self.focus_lines()[start:], ["Focus " + n for n in names])
+
+    def focus_lines(self):
+        return [e for e in self.program.events() if e.startswith("Focus ")]
+
+    def spin_pixels(self):
+        shot = self.session.display.screenshot()
+        x0, y0 = ORIGIN[0] + 208, ORIGIN[1] + 216
+        return [shot.pixel(x, y) for y in range(y0, y0 + 17) for x in range(x0, x0 + 65)]
+
+    def test_tab_to_the_spin_button_down_then_set_stores_60(self):
+        before = self.spin_pixels()
+        self.walk(["Tab"] * 3, "SSCommand5", "SSCommand6", "SpinInterval")
+        # The focus mark: the spin button's arrows look different now that it has the keyboard.
+        wait_for(lambda: sum(a != b for a, b in zip(before, self.spin_pixels())) >= 20,
+                 WINDOW_TIMEOUT, "the focus mark on the spin button")
+        self.session.display.screenshot("dialog-keyboard-focus")
+        self.keys("Down")
+        self.program.wait_for_events("frmSSSettings SpinInterval SpinDown", 1)
+        self.walk(["Tab"], "SSCommand4")
+        self.keys("space")
+        wait_for(lambda: stored_setting(self.program, "Interval") == "60", WINDOW_TIMEOUT,
+                 "Interval to be stored as 60")
+        self.assertEqual(self.program.events().count("frmSSSettings SpinInterval SpinDown"), 1)
+        self.assertTrue(self.program.running())
+
+    def test_shift_tab_walks_backwards_and_space_on_exit_ends_the_run(self):
+        self.walk(["shift+Tab"] * 4, "SpinInterval", "SSCommand6", "SSCommand5", "SSCommand4")
+        self.keys("Escape", "Return")   # nothing, then Enter on "Set": stored, still open
+        wait_for(lambda: stored_setting(self.program, "Interval") == "1", WINDOW_TIMEOUT,
+                 "Enter on Set to store 1")
+        self.assertTrue(self.program.running(), "Escape does not close the dialog")
+        self.walk(["Up", "shift+Tab", "shift+Tab"], "SpinInterval", "SSCommand6")
+        self.keys("space")
+        self.assertEqual(self.program.wait_exit(), 0)
+        self.assertEqual(stored_setting(self.program, "Interval"), "1", "Exit saves nothing")
 
 
 if __name__ == "__main__":
