@@ -440,6 +440,17 @@ class Session:
                                     "^%s$" % title, check=False).stdout.split()
         return int(wait_for(shown, WINDOW_TIMEOUT, "the window %r" % title)[0])
 
+    def message_boxes(self, title):
+        """The visible windows titled `title` (the program's message boxes)."""
+        return self.display.run("xdotool", "search", "--onlyvisible", "--name", "^%s$" % title,
+                                check=False).stdout.split()
+
+    def answer_box(self, box, title):
+        """Presses Enter in the message box `box` and waits until it is gone."""
+        self.display.xdotool("windowfocus", "--sync", box, check=False)
+        self.display.xdotool("key", "Return")
+        wait_for(lambda: box not in self.message_boxes(title), WINDOW_TIMEOUT, "the box to close")
+
     def wait_for_slide_show(self, program):
         def shown():
             if not program.running():

@@ -1,9 +1,11 @@
 """Ending the slide show by hand, as a person does: a key, a click on the photograph, or the
 mouse moved for the fourth time over the window (or over the photograph); the caption panel, the
 banner and the frame's bevel ignore the mouse. A close from outside shows the cursor twice."""
+import os
+import subprocess
 import unittest
 
-from harness import Session, WINDOW_TIMEOUT, wait_for
+from harness import KIND, WINE, Session, WINDOW_TIMEOUT, wait_for, wine_env
 
 # Places on a 1024 x 768 screen.
 SURFACE = [(30, 30), (60, 700), (1000, 40), (990, 740)]      # black window surface
@@ -11,6 +13,9 @@ PHOTO = [(300, 200), (500, 300), (700, 400), (600, 500)]     # Image1
 BANNER = (500, 640)                                           # Image2
 CAPTION = (510, 594)                                          # panYear
 BEVEL = (119, 300)                                            # SSPanel1's bevel left of Image1
+BOX_TITLE = "The Quildor Anthology Screen Saver"
+# Corners of the photograph, clear of a message box in the middle of the screen.
+PHOTO_CORNERS = [(200, 150), (820, 150), (200, 540), (820, 540)]
 
 
 class Dismissal(unittest.TestCase):
@@ -66,6 +71,38 @@ class Dismissal(unittest.TestCase):
             self.assertTrue(program.running())
             self.assertEqual(program.events().count("Form1 - MouseMove"), 0)
             s.display.screenshot("after-moves-over-panels")
+
+    def test_moves_that_do_not_move_the_pointer_are_not_counted(self):
+        """The window appearing under the resting pointer and (Windows) ten move messages at its
+        place are no movement; the fourth real move still ends the show."""
+        with Session(1024, 768) as s:
+            s.display.xdotool("mousemove", *map(str, PHOTO_CORNERS[0]))
+            program = s.start(["/s"], settings={"Interval": "60"})
+            s.wait_for_slide_show(program)
+            if KIND == "wine":
+                posted = subprocess.run([WINE, os.environ["QUILDOR_POST_MOVES"], "10"],
+                                        env=wine_env(s.display), capture_output=True, text=True,
+                                        timeout=60)
+                self.assertIn("posted 10 moves to QuildorControl", posted.stdout)
+            # Each real move counts, the first one behind everything posted before it.
+            for i, at in enumerate(PHOTO_CORNERS[1:], 1):
+                self.move(s, program, at, "Form1 Image1 MouseMove", i)
+            self.assertTrue(program.running())
+            s.display.xdotool("mousemove", *map(str, PHOTO_CORNERS[0]))
+            self.assertEqual(program.wait_exit(), 0)
+            self.assertEqual(program.events().count("Form1 - MouseMove"), 0)
+
+    def test_failure_boxes_closing_over_the_resting_pointer_are_no_movement(self):
+        with Session(1024, 768) as s:
+            s.display.xdotool("mousemove", *map(str, PHOTO[1]))
+            program = s.start(["/s"], settings={"Interval": "1"})   # no photo folder: a box a tick
+            s.wait_for_slide_show(program)
+            for _ in range(5):
+                box = wait_for(lambda: s.message_boxes(BOX_TITLE), WINDOW_TIMEOUT, "the box")[0]
+                s.answer_box(box, BOX_TITLE)
+            self.assertTrue(program.running())
+            moves = [e for e in program.events() if e.endswith("MouseMove")]
+            self.assertEqual(moves, [])
 
     def test_any_key_ends_it(self):
         for key in ("a", "shift", "F5"):

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "fake/fake_platform.h"
+#include "forms/pointer.h"
 #include "forms/run_time_error.h"
 #include "module/module1.h"
 
@@ -189,6 +190,49 @@ TEST_F(Dismissal, CountersAreIndependent) {
   EXPECT_EQ(form().FormMoveCount, 3);
   EXPECT_EQ(form().ImageMoveCount, 3);
   EXPECT_TRUE(Ends(Event::MouseMove, &form().Image1));
+}
+
+// A move event that leaves the pointer where it was is no movement: the window appearing under a
+// resting pointer, ten moves at the same place, a move back on another surface are not counted;
+// each real move is, however small, and the fourth ends the show.
+TEST_F(Dismissal, OnlyMovesThatMoveThePointerCount) {
+  forms::PointerMoves moves;
+  const forms::Control* image = &form().Image1;
+  auto move = [&](const forms::Control* surface, double x, double y) {
+    return moves.IsMovement(form(), surface, {x, y}) && Ends(Event::MouseMove, surface);
+  };
+  moves.Shown(form(), {500, 400});
+  struct Step {
+    const forms::Control* surface;
+    double x, y;
+    int form_count, image_count;
+  };
+  const Step steps[] = {
+      {nullptr, 500, 400, 0, 0},     // the window appeared under the resting pointer
+      {image, 500, 400, 0, 0},       // and so did the photograph
+      {nullptr, 500, 400, 0, 0},     {nullptr, 501, 400, 1, 0},   // one pixel is a move
+      {nullptr, 501, 400, 1, 0},     {nullptr, 501, 400.5, 2, 0},  // half a logical pixel too
+      {image, 600, 300, 2, 1},       {image, 600, 300, 2, 1},      {nullptr, 600, 300, 3, 1},
+  };
+  for (const Step& s : steps) {
+    EXPECT_FALSE(move(s.surface, s.x, s.y)) << s.x << "," << s.y;
+    EXPECT_EQ(form().FormMoveCount, s.form_count) << s.x << "," << s.y;
+    EXPECT_EQ(form().ImageMoveCount, s.image_count) << s.x << "," << s.y;
+  }
+  for (int i = 0; i < 10; ++i) EXPECT_FALSE(move(nullptr, 600, 300));
+  EXPECT_TRUE(move(nullptr, 600, 301)) << "the fourth real move ends it";
+}
+
+TEST(PointerMoves, AWindowShownAgainComparesWithTheNewPlace) {
+  fake::FakePlatform platform;
+  Module1 module{platform};
+  module.Start();
+  forms::PointerMoves moves;
+  const forms::Form& f = *module.form1();
+  EXPECT_TRUE(moves.IsMovement(f, nullptr, {1, 1})) << "never shown: every move counts";
+  moves.Shown(f, {5, 5});
+  EXPECT_FALSE(moves.IsMovement(f, nullptr, {5, 5}));
+  EXPECT_TRUE(moves.IsMovement(f, nullptr, {1, 1}));
 }
 
 TEST_F(Dismissal, KeysAndButtonsEndAtOnce) {

@@ -119,7 +119,7 @@ class ControlWidgetBase : public Base, public forms::ControlView, public Control
   }
   void mouseMoveEvent(QMouseEvent* e) override {
     e->accept();
-    Deliver(Event::MouseMove);
+    form_.platform().DeliverMove(form_.form(), &c_, e->globalPosition());
   }
   void mouseDoubleClickEvent(QMouseEvent* e) override { e->accept(); }
   void focusInEvent(QFocusEvent* e) override {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QCursor>
 #include <QFont>
 #include <QGuiApplication>
 #include <QImageReader>
@@ -273,6 +274,17 @@ void QtPlatform::MsgBox(const std::string& text, const std::string& title) {
 void QtPlatform::Exit(int status) {
   std::fflush(nullptr);
   ::_exit(status);
+}
+
+void QtPlatform::DeliverMove(forms::Form& form, const forms::Control* source, QPointF global) {
+  if (moves_.IsMovement(form, source, {global.x(), global.y()})) {
+    Deliver(form, forms::Event::MouseMove, source);
+  }
+}
+
+void QtPlatform::FormShown(const forms::Form& form) {
+  const QPoint at = QCursor::pos();
+  moves_.Shown(form, {static_cast<double>(at.x()), static_cast<double>(at.y())});
 }
 
 void QtPlatform::Deliver(forms::Form& form, forms::Event e, const forms::Control* source) {

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "forms/pointer.h"
 #include "platform/platform.h"
 #include "platform/qt/dir_enum.h"
 
@@ -87,6 +88,11 @@ class QtPlatform : public Platform {
 
   // Called by the views.
   void Deliver(forms::Form& form, forms::Event e, const forms::Control* source);
+  // A mouse-move event on `source` (nullptr: the form's own surface) with the pointer at
+  // `global`: delivered as MouseMove only when the pointer moved (forms/pointer.h).
+  void DeliverMove(forms::Form& form, const forms::Control* source, QPointF global);
+  // `form` came on the screen with the pointer where it is now.
+  void FormShown(const forms::Form& form);
 
  private:
   std::string command_line_;
@@ -101,6 +107,7 @@ class QtPlatform : public Platform {
   QWindow* foreign_ = nullptr;
   QSize foreign_size_;
   std::map<const forms::Form*, std::unique_ptr<FormWidget>> forms_;
+  forms::PointerMoves moves_;
 };
 
 }  // namespace quildor::qt

@@ -110,7 +110,10 @@ class FormWidget::CoverWidget : public QWidget {
  protected:
   void keyPressEvent(QKeyEvent* e) override { Pass(e, Event::KeyDown); }
   void mousePressEvent(QMouseEvent* e) override { Pass(e, Event::MouseDown); }
-  void mouseMoveEvent(QMouseEvent* e) override { Pass(e, Event::MouseMove); }
+  void mouseMoveEvent(QMouseEvent* e) override {
+    e->accept();
+    owner_.platform().DeliverMove(owner_.form(), nullptr, e->globalPosition());
+  }
 
  private:
   void Pass(QEvent* e, Event event) {
@@ -208,10 +211,12 @@ void FormWidget::ShowAsModelled() {
     winId();
     windowHandle()->setParent(daemon);
     windowHandle()->setGeometry(QRect(QPoint(0, 0), platform_.ForeignSize()));
+    platform_.FormShown(form_);
     show();
     return;
   }
   ApplyWindowGeometry();
+  platform_.FormShown(form_);
   show();
   if (form_.State() == forms::WindowState::Maximized && form_.design().frameless) {
     setWindowState(windowState() | Qt::WindowFullScreen);
@@ -263,7 +268,7 @@ void FormWidget::mousePressEvent(QMouseEvent* e) {
 
 void FormWidget::mouseMoveEvent(QMouseEvent* e) {
   e->accept();
-  platform_.Deliver(form_, Event::MouseMove, nullptr);
+  platform_.DeliverMove(form_, nullptr, e->globalPosition());
 }
 
 void FormWidget::paintEvent(QPaintEvent* e) {

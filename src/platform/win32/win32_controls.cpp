@@ -374,10 +374,13 @@ LRESULT ChildView::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case kAccessiblePress:
       if (control_.Kind() == ControlKind::Command3D) Deliver(Event::Click);
       return 0;
-    case WM_MOUSEMOVE:
+    case WM_MOUSEMOVE: {
       if (captured_) Dragged(InsideClient(lp));
-      Deliver(Event::MouseMove);
+      POINT at{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+      ClientToScreen(hwnd_, &at);
+      owner_.DeliverMove(&control_, at);
       return 0;
+    }
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:

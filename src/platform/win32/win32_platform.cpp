@@ -300,6 +300,18 @@ void Win32Platform::FormWindowDestroyed() {
   if (--live_windows_ <= 0) PostQuitMessage(0);
 }
 
+void Win32Platform::DeliverMove(forms::Form& form, const forms::Control* source, POINT screen) {
+  if (moves_.IsMovement(form, source, {static_cast<double>(screen.x),
+                                       static_cast<double>(screen.y)})) {
+    Deliver(form, forms::Event::MouseMove, source);
+  }
+}
+
+void Win32Platform::FormShown(const forms::Form& form) {
+  POINT at{};
+  if (GetCursorPos(&at)) moves_.Shown(form, {static_cast<double>(at.x), static_cast<double>(at.y)});
+}
+
 void Win32Platform::Deliver(forms::Form& form, forms::Event e, const forms::Control* source) {
   forms::EventLog::Event(form, e, source);
   if (dispatcher_) dispatcher_(form, e, source);

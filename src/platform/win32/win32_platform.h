@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "forms/pointer.h"
 #include "platform/platform.h"
 
 namespace quildor::win32 {
@@ -76,6 +77,11 @@ class Win32Platform : public Platform {
 
   // Called by the views.
   void Deliver(forms::Form& form, forms::Event e, const forms::Control* source);
+  // A WM_MOUSEMOVE on `source` (nullptr: the form's own surface or a cover) with the pointer at
+  // `screen`: delivered as MouseMove only when the pointer moved (forms/pointer.h).
+  void DeliverMove(forms::Form& form, const forms::Control* source, POINT screen);
+  // `form` came on the screen with the pointer where it is now.
+  void FormShown(const forms::Form& form);
   void FormWindowDestroyed();
 
   // The rectangles (virtual-screen pixels) of the monitors other than the primary one, which
@@ -100,6 +106,7 @@ class Win32Platform : public Platform {
   std::map<const forms::Form*, std::unique_ptr<FormWindow>> forms_;
   std::unique_ptr<PreviewWindow> preview_;
   std::optional<std::vector<RECT>> monitors_;
+  forms::PointerMoves moves_;
 };
 
 }  // namespace quildor::win32

@@ -1,6 +1,7 @@
 #include "platform/win32/win32_views.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <oleacc.h>
 
@@ -206,6 +207,7 @@ void FormWindow::ChangeDpi(UINT dpi, const RECT* suggested) {
 
 void FormWindow::ShowAsModelled() {
   ApplyWindowGeometry();
+  platform_.FormShown(form_);
   ShowWindow(hwnd_, SW_SHOW);
   SetForegroundWindow(hwnd_);
   // The keyboard goes to the first Tab stop, as in any dialog; a form without one keeps it.
@@ -243,7 +245,7 @@ LRESULT CALLBACK FormWindow::CoverProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   }
   auto* owner = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (owner && owner->DeliverSurfaceInput(msg)) return 0;
+  if (owner && owner->DeliverSurfaceInput(hwnd, msg, lp)) return 0;
   switch (msg) {
     case WM_ERASEBKGND: {
       RECT rc;
@@ -296,11 +298,20 @@ LRESULT CALLBACK FormWindow::FormProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
   return self->HandleFormMessage(msg, wp, lp);
 }
 
-bool FormWindow::DeliverSurfaceInput(UINT msg) {
+void FormWindow::DeliverMove(const forms::Control* source, POINT screen) {
+  platform_.DeliverMove(form_, source, screen);
+}
+
+bool FormWindow::DeliverSurfaceInput(HWND hwnd, UINT msg, LPARAM lp) {
   switch (msg) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: Deliver(Event::KeyDown, nullptr); return true;
-    case WM_MOUSEMOVE: Deliver(Event::MouseMove, nullptr); return true;
+    case WM_MOUSEMOVE: {
+      POINT at{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+      ClientToScreen(hwnd, &at);
+      DeliverMove(nullptr, at);
+      return true;
+    }
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN: Deliver(Event::MouseDown, nullptr); return true;
@@ -310,7 +321,7 @@ bool FormWindow::DeliverSurfaceInput(UINT msg) {
 
 LRESULT FormWindow::HandleFormMessage(UINT msg, WPARAM wp, LPARAM lp) {
   // The system keys go on to Windows' own handling after the form has seen them.
-  if (DeliverSurfaceInput(msg)) {
+  if (DeliverSurfaceInput(hwnd_, msg, lp)) {
     return msg == WM_SYSKEYDOWN ? DefWindowProcW(hwnd_, msg, wp, lp) : 0;
   }
   switch (msg) {

@@ -76,9 +76,11 @@ class FormWindow : public forms::FormView {
   void MoveFocus(const forms::Control* from, bool backwards);
   // A control's window took the keyboard: it gets it back when the form is active again.
   void ChildFocused(HWND child) { focus_ = child; }
-  // A key, a button or a mouse move on the window's own surface, or on a cover of another
+  // A key, a button or a mouse move on `hwnd`, the window's own surface or a cover of another
   // monitor: delivered as the form's own event. False for any other message.
-  bool DeliverSurfaceInput(UINT msg);
+  bool DeliverSurfaceInput(HWND hwnd, UINT msg, LPARAM lp);
+  // A mouse move with the pointer at `screen`, on `source` (nullptr: the form's own surface).
+  void DeliverMove(const forms::Control* source, POINT screen);
   void CloseFromOutside();
 
   Win32Platform& platform_;
