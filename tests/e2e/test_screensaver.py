@@ -15,11 +15,36 @@ from harness import (AS_NOBODY, EXE, KIND, SWITCHES_USER, Session, WINDOW_TIMEOU
 @unittest.skipUnless(KIND == "wine", "the preview and short names are Windows' own")
 class WindowsScreenSaver(unittest.TestCase):
     def test_preview_draws_inside_the_given_window_and_ends_with_it(self):
+        # The page's window as Windows makes it for a DPI-aware program, and for one that is not:
+        # the preview's child takes its parent's DPI awareness either way.
+        for args in ([], ["--unaware"]):
+            with Session(1024, 768) as s:
+                host = subprocess.run([WINE, os.environ["QUILDOR_PREVIEW_HOST"], EXE] + args,
+                                      env=wine_env(s.display), capture_output=True, text=True,
+                                      timeout=120)
+                self.assertEqual(host.returncode, 0, host.stdout + host.stderr)
+
+    def test_five_previews_in_a_row_and_a_slide_show_beside_one(self):
+        """Screen Saver Settings starts a new preview each time its choice changes and destroys
+        the old one's window: five copies in a row, each drawing at once, each ending within a
+        second; a preview never keeps the slide show from starting."""
         with Session(1024, 768) as s:
-            host = subprocess.run([WINE, os.environ["QUILDOR_PREVIEW_HOST"], EXE],
-                                  env=wine_env(s.display), capture_output=True, text=True,
-                                  timeout=120)
-            self.assertEqual(host.returncode, 0, host.stdout + host.stderr)
+            host = subprocess.Popen([WINE, os.environ["QUILDOR_PREVIEW_HOST"], EXE, "--times", "5",
+                                     "--hold"], env=wine_env(s.display), stdin=subprocess.PIPE,
+                                    stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+            try:
+                self.assertEqual(host.stdout.readline().strip(), "shown")
+                program = s.start(["/s"], settings={"Interval": "60"})
+                s.wait_for_slide_show(program)
+                s.display.xdotool("key", "a")
+                self.assertEqual(program.wait_exit(), 0)
+                out, _ = host.communicate("go\n", timeout=180)
+            finally:
+                if host.poll() is None:
+                    host.kill()
+                    host.wait()
+            self.assertEqual(host.returncode, 0, out)
+            self.assertEqual(out.count("ended"), 5, out)
 
     def test_invalid_preview_windows_end_at_once(self):
         with Session(800, 600) as s:

@@ -7,6 +7,9 @@ namespace {
 using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
 using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
 using AdjustForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+// DPI_AWARENESS_CONTEXT is a handle; the headers of older Windows do not declare it.
+using GetWindowContextFn = HANDLE(WINAPI*)(HWND);
+using SetThreadContextFn = HANDLE(WINAPI*)(HANDLE);
 
 // A function of a system DLL, or null where this Windows has none. A DLL not loaded yet is
 // loaded from the system folder only, never from the program's own or the current folder.
@@ -53,6 +56,21 @@ void AdjustWindowRectForDpi(RECT* r, DWORD style, DWORD ex_style, UINT dpi) {
       Lookup<AdjustForDpiFn>(L"user32.dll", "AdjustWindowRectExForDpi", false);
   if (adjust && adjust(r, style, FALSE, ex_style, dpi)) return;
   AdjustWindowRectEx(r, style, FALSE, ex_style);
+}
+
+ParentDpiContext::ParentDpiContext(HWND parent) {
+  static const auto get_context =
+      Lookup<GetWindowContextFn>(L"user32.dll", "GetWindowDpiAwarenessContext", false);
+  static const auto set_context =
+      Lookup<SetThreadContextFn>(L"user32.dll", "SetThreadDpiAwarenessContext", false);
+  if (!get_context || !set_context || !parent) return;
+  if (HANDLE context = get_context(parent)) previous_ = set_context(context);
+}
+
+ParentDpiContext::~ParentDpiContext() {
+  static const auto set_context =
+      Lookup<SetThreadContextFn>(L"user32.dll", "SetThreadDpiAwarenessContext", false);
+  if (previous_ && set_context) set_context(previous_);
 }
 
 }  // namespace quildor::win32

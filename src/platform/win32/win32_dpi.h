@@ -22,4 +22,19 @@ inline forms::Scale PrimaryScale() { return forms::ScaleForDpi(DpiOfPrimaryMonit
 // AdjustWindowRectEx for a window at `dpi`: its frame and caption as Windows draws them there.
 void AdjustWindowRectForDpi(RECT* r, DWORD style, DWORD ex_style, UINT dpi);
 
+// While it lives, the windows this thread creates take the DPI awareness of `parent`. Windows 10
+// from 1803 refuses a child window whose awareness differs from its parent's, and the parent
+// may be another program's window (the little monitor of Screen Saver Settings). Where Windows
+// has no DPI awareness contexts (before Windows 10 1607), it changes nothing.
+class ParentDpiContext {
+ public:
+  explicit ParentDpiContext(HWND parent);
+  ~ParentDpiContext();
+  ParentDpiContext(const ParentDpiContext&) = delete;
+  ParentDpiContext& operator=(const ParentDpiContext&) = delete;
+
+ private:
+  HANDLE previous_ = nullptr;   // the thread's own context, put back at the end
+};
+
 }  // namespace quildor::win32

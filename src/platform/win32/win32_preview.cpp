@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "forms/run_time_error.h"
+#include "platform/win32/win32_dpi.h"
 #include "platform/win32/win32_paint.h"
 #include "platform/win32/win32_platform.h"
 
@@ -26,6 +27,10 @@ void PreviewWindow::RegisterClass(HINSTANCE instance) {
 PreviewWindow::PreviewWindow(Win32Platform& platform, forms::Form& form, HWND parent)
     : platform_(platform), form_(form) {
   Render();
+  // Made in the parent's DPI awareness, which Windows requires of a child of another program's
+  // window; its size is then in the parent's own coordinates, and the rendered design is
+  // scaled to whatever size that is.
+  const ParentDpiContext context(parent);
   RECT client;
   GetClientRect(parent, &client);
   hwnd_ = CreateWindowExW(0, kPreviewClass, L"", WS_CHILD | WS_VISIBLE | WS_DISABLED, 0, 0,
