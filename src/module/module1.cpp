@@ -1,5 +1,7 @@
 #include "module/module1.h"
 
+#include "forms/event_log.h"
+
 #include <cstdlib>
 #include <exception>
 #include <new>
@@ -95,6 +97,7 @@ void Module1::EndProgram() {
 void Module1::FatalError(const std::string& what) {
   // Make the pointer visible first, so that the user can reach the box's button.
   ShowCursorFully();
+  forms::EventLog::Note("Fatal " + what);
   MsgBox(what, AppTitle());
   platform_.Exit(1);
   std::abort();

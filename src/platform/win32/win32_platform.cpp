@@ -277,7 +277,8 @@ void Win32Platform::MsgBox(const std::string& text, const std::string& title) {
   // Owned by the program's visible window, so that it stands above even the full-screen one.
   HWND owner = nullptr;
   for (const auto& [form, view] : forms_) {
-    if (view->hwnd() && IsWindowVisible(view->hwnd())) owner = view->hwnd();
+    // A window still being made (a failure while it is made is reported here) has no view yet.
+    if (view && view->hwnd() && IsWindowVisible(view->hwnd())) owner = view->hwnd();
   }
   MessageBoxW(owner, Widen(text).c_str(), Widen(title).c_str(),
               MB_OK | MB_SETFOREGROUND | MB_TOPMOST);

@@ -80,7 +80,10 @@ FormWindow::FormWindow(Win32Platform& platform, forms::Form& form)
   hwnd_ = CreateWindowExW(ex_style, kFormClass, Widen(d.caption).c_str(), style, r.left, r.top,
                           r.right - r.left, r.bottom - r.top, nullptr, nullptr,
                           platform.instance(), this);
-  if (!hwnd_) throw forms::RunTimeError("Cannot create the window " + d.name);
+  if (!hwnd_) {
+    throw forms::RunTimeError("Cannot create the window " + d.name + " (error " +
+                              std::to_string(GetLastError()) + ")");
+  }
   if (const UINT dpi = DpiOfWindow(hwnd_); dpi != dpi_) {
     dpi_ = dpi;
     ApplyWindowGeometry();
