@@ -2,7 +2,7 @@
 #   make run    builds the Linux program and shows the slide show on the sample photographs
 #   make test   builds all three programs and runs every test
 #   make bench  measures the slide show's speed and size (a release build); see README
-#   make package  makes the Debian package and the Windows zip in build/packages/
+#   make package  makes the Debian package, the Windows zip and setup program in build/packages/
 .PHONY: all deps run test bench package clean
 
 all: test

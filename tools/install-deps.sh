@@ -10,7 +10,7 @@ packages=(
   wine wine64 wine32:i386
   xvfb xdotool x11-utils imagemagick libjpeg-turbo-progs xscreensaver procps
   dpkg-dev file xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
-  dbus-daemon at-spi2-core python3-pyatspi
+  dbus-daemon at-spi2-core python3-pyatspi nsis
   fonts-liberation fonts-dejavu-core
   libgtest-dev googletest libbenchmark-dev libturbojpeg0-dev
   python3

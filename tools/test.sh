@@ -8,7 +8,8 @@
 # any other reason (a failed set-up, a time-out) counts as failed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
-presets=(linux linux-sanitize windows-x64 windows-x86)
+# The 32-bit build comes before the 64-bit one, whose tests make the setup program from both.
+presets=(linux linux-sanitize windows-x86 windows-x64)
 passed=0
 failed=0
 skipped=0
