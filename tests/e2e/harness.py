@@ -336,21 +336,29 @@ def set_linux_settings(settings, config_home):
             f.write("%s=%s\n" % (key, value))
 
 
+def wine_reg(args, env, check=False):
+    """Wine's reg command with `args`; its standard output as text. The output goes through a
+    file, not a pipe: the wineserver and services a Wine program starts inherit it, and would
+    keep a pipe open for the seconds they linger after the program has ended."""
+    with tempfile.TemporaryFile() as out:
+        subprocess.run([WINE, "reg"] + list(args), env=env, stdout=out, stderr=subprocess.DEVNULL,
+                       check=check, timeout=60)
+        out.seek(0)
+        return out.read().decode("utf-8", "replace")
+
+
 def set_wine_settings(settings, env):
     key = r"HKCU\Software\VB and VBA Program Settings\%s\Settings" % APP_TITLE
-    subprocess.run([WINE, "reg", "delete", key, "/f"], env=env, capture_output=True, timeout=60)
+    wine_reg(["delete", key, "/f"], env)
     for name, value in settings.items():
-        subprocess.run([WINE, "reg", "add", key, "/v", name, "/t", "REG_SZ", "/d", value, "/f"],
-                       env=env, check=True, capture_output=True, timeout=60)
+        wine_reg(["add", key, "/v", name, "/t", "REG_SZ", "/d", value, "/f"], env, check=True)
 
 
 def stored_setting(program, key):
     """The stored text of a setting as the program's store holds it, or None."""
     if KIND == "wine":
-        out = subprocess.run(
-            [WINE, "reg", "query",
-             r"HKCU\Software\VB and VBA Program Settings\%s\Settings" % APP_TITLE, "/v", key],
-            env=program.env, capture_output=True, text=True, timeout=60).stdout
+        out = wine_reg(["query", r"HKCU\Software\VB and VBA Program Settings\%s\Settings"
+                        % APP_TITLE, "/v", key], program.env)
         for line in out.splitlines():
             parts = line.split(None, 2)
             if len(parts) >= 2 and parts[0] == key and parts[1] == "REG_SZ":
