@@ -9,14 +9,16 @@ class SecondInstance(unittest.TestCase):
         with Session(1024, 768) as s:
             first = s.start(["/s"])
             window = s.wait_for_slide_show(first)
-            before = sorted(s.display.visible_windows())
+            # The X clients that show windows; the first run's client may map more of its own
+            # later (Wine does), but no other client may show one.
+            before = s.display.window_clients()
 
             for args in (["/s"], ["/c"], []):
                 second = s.start(args)
                 self.assertEqual(second.wait_exit(WINDOW_TIMEOUT), 0)
                 self.assertTrue(first.running(), "the first run must go on")
-                self.assertEqual(sorted(s.display.visible_windows()), before,
-                                 "the second start must show nothing")
+                self.assertLessEqual(s.display.window_clients(), before,
+                                     "the second start must show nothing")
 
             # The first run still reacts: a key ends it, normally.
             s.display.xdotool("key", "--window", str(window), "space", check=False)
