@@ -1,4 +1,5 @@
 #include "platform/qt/qt_platform.h"
+#include "platform/qt/qt_screens.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -172,13 +173,13 @@ QWindow* QtPlatform::ForeignWindow() {
 
 float QtPlatform::ScreenWidth() {
   const int pixels = ForeignWindow() ? ForeignSize().width()
-                                     : QGuiApplication::primaryScreen()->geometry().width();
+                                     : SlideShowScreen()->geometry().width();
   return static_cast<float>(pixels * forms::kTwipsPerPixel);
 }
 
 float QtPlatform::ScreenHeight() {
   const int pixels = ForeignWindow() ? ForeignSize().height()
-                                     : QGuiApplication::primaryScreen()->geometry().height();
+                                     : SlideShowScreen()->geometry().height();
   return static_cast<float>(pixels * forms::kTwipsPerPixel);
 }
 
@@ -186,7 +187,7 @@ std::int32_t QtPlatform::ShowCursor(bool show) {
   const bool was_shown = cursor_counter_ >= 0;
   cursor_counter_ += show ? 1 : -1;
   const bool shown = cursor_counter_ >= 0;
-  if (was_shown && !shown) QGuiApplication::setOverrideCursor(Qt::BlankCursor);
+  if (was_shown && !shown) QGuiApplication::setOverrideCursor(BlankCursor());
   if (!was_shown && shown) QGuiApplication::restoreOverrideCursor();
   forms::EventLog::Cursor(cursor_counter_);
   return cursor_counter_;
@@ -214,7 +215,7 @@ void QtPlatform::WriteSetting(const std::string& app, const std::string& section
 forms::Picture QtPlatform::LoadPicture(const std::string& path, int width, int height) {
   // The control's size is in logical pixels; on a high-DPI screen the photograph is decoded and
   // scaled once to its size in device pixels, so that it is drawn 1:1, every pixel sharp.
-  const qreal scale = QGuiApplication::primaryScreen()->devicePixelRatio();
+  const qreal scale = SlideShowScreen()->devicePixelRatio();
   return LoadPictureFile(path, qRound(width * scale), qRound(height * scale));
 }
 
@@ -268,7 +269,7 @@ void QtPlatform::MsgBox(const std::string& text, const std::string& title) {
   box.setTextFormat(Qt::PlainText);
   box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
   box.setCursor(Qt::ArrowCursor);
-  box.exec();
+  ExecOver(box, owner);
 }
 
 void QtPlatform::Exit(int status) {

@@ -13,6 +13,7 @@
 #include "forms/keyboard.h"
 #include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_platform.h"
+#include "platform/qt/qt_screens.h"
 
 namespace quildor::qt {
 
@@ -54,7 +55,7 @@ class FormWidget::TimerView : public forms::ControlView {
 };
 
 FormWidget::FormWidget(QtPlatform& platform, forms::Form& form)
-    : QWidget(nullptr), platform_(platform), form_(form) {
+    : QWidget(nullptr), platform_(platform), form_(form), covers_(platform, form, *this) {
   const auto& d = form.design();
   setObjectName(QString::fromStdString(d.name));
   setWindowTitle(QString::fromStdString(d.caption));
@@ -66,7 +67,7 @@ FormWidget::FormWidget(QtPlatform& platform, forms::Form& form)
   pal.setColor(QPalette::Window, ToQColor(d.back_color));
   setPalette(pal);
   if (d.frameless) setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-  if (d.blank_pointer) setCursor(Qt::BlankCursor);
+  if (d.blank_pointer) setCursor(BlankCursor());
   // The window's icon for task switchers and title bars: the car, as on Windows; a window
   // without one shows none of its own.
   setWindowIcon(d.has_icon ? QIcon(QStringLiteral(":/quildor/quildor.ico")) : QIcon());
@@ -76,77 +77,23 @@ FormWidget::FormWidget(QtPlatform& platform, forms::Form& form)
   CreateControls();
   WatchInput(this);
   form.AttachView(this);
-  // Monitors plugged in or out during a full-screen show get their covers too; the slide show
-  // keeps the layout it was given at load.
-  const auto update = [this] { UpdateCovers(); };
-  connect(qGuiApp, &QGuiApplication::screenAdded, this, update, Qt::QueuedConnection);
-  connect(qGuiApp, &QGuiApplication::screenRemoved, this, update, Qt::QueuedConnection);
-  connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, update, Qt::QueuedConnection);
 }
-
-// A plain black window over one of the other screens while the full-screen slide show runs, so
-// that the whole desktop is covered, with the blank pointer. Its input counts as input on the
-// slide show's own surface (a key or a button ends the show, a move counts toward its fourth);
-// it never takes the keyboard focus, which stays where the slide show's key handler gets keys.
-class FormWidget::CoverWidget : public QWidget {
- public:
-  CoverWidget(FormWidget& owner, QScreen* screen)
-      : QWidget(&owner, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                            Qt::WindowDoesNotAcceptFocus),
-        owner_(owner) {
-    setObjectName(QStringLiteral("Cover"));
-    setAttribute(Qt::WA_ShowWithoutActivating);
-    setFocusPolicy(Qt::NoFocus);
-    setCursor(Qt::BlankCursor);
-    setMouseTracking(true);
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::black);
-    setPalette(pal);
-    setScreen(screen);
-    setGeometry(screen->geometry());
-  }
-
- protected:
-  void keyPressEvent(QKeyEvent* e) override { Pass(e, Event::KeyDown); }
-  void mousePressEvent(QMouseEvent* e) override { Pass(e, Event::MouseDown); }
-  void mouseMoveEvent(QMouseEvent* e) override {
-    e->accept();
-    owner_.platform().DeliverMove(owner_.form(), nullptr, e->globalPosition());
-  }
-
- private:
-  void Pass(QEvent* e, Event event) {
-    e->accept();
-    owner_.platform().Deliver(owner_.form(), event, nullptr);
-  }
-  FormWidget& owner_;
-};
 
 FormWidget::~FormWidget() {
   form_.AttachView(nullptr);
-  covers_.clear();
+  covers_.Update(false);
   timers_.clear();
 }
 
-void FormWidget::UpdateCovers() {
-  covers_.clear();
-  const bool full_screen = form_.State() == forms::WindowState::Maximized &&
-                           form_.design().frameless && !platform_.ForeignWindow();
-  if (!full_screen || !isVisible()) return;
-  for (QScreen* screen : QGuiApplication::screens()) {
-    if (screen == QGuiApplication::primaryScreen()) continue;
-    auto cover = std::make_unique<CoverWidget>(*this, screen);
-    cover->show();
-    cover->raise();
-    connect(screen, &QScreen::geometryChanged, cover.get(), [this] { UpdateCovers(); },
-            Qt::QueuedConnection);
-    covers_.push_back(std::move(cover));
-  }
+bool FormWidget::FullScreen() const {
+  return form_.State() == forms::WindowState::Maximized && form_.design().frameless &&
+         !platform_.ForeignWindow();
 }
 
+void FormWidget::UpdateCovers() { covers_.Update(FullScreen() && isVisible()); }
+
 void FormWidget::hideEvent(QHideEvent* e) {
-  covers_.clear();
+  covers_.Update(false);
   QWidget::hideEvent(e);
 }
 
@@ -191,11 +138,11 @@ void FormWidget::ApplyWindowGeometry() {
     setGeometry(QRect(QPoint(0, 0), platform_.ForeignSize()));
     return;
   }
-  if (form_.State() == forms::WindowState::Maximized && d.frameless) {
+  if (FullScreen()) {
     // Covers the whole screen whether or not a window manager runs: the geometry is set
-    // directly, and a window manager is also asked for the full-screen state.
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    setGeometry(screen);
+    // directly, and a window manager or compositor is also asked for the full-screen state.
+    QScreen* screen = SlideShowScreen();
+    setGeometry(screen->geometry());
     if (isVisible()) setWindowState(windowState() | Qt::WindowFullScreen);
     return;
   }
@@ -215,12 +162,14 @@ void FormWidget::ShowAsModelled() {
     show();
     return;
   }
-  ApplyWindowGeometry();
   platform_.FormShown(form_);
-  show();
-  if (form_.State() == forms::WindowState::Maximized && form_.design().frameless) {
-    setWindowState(windowState() | Qt::WindowFullScreen);
-    setGeometry(QGuiApplication::primaryScreen()->geometry());
+  if (FullScreen()) {
+    PrepareFullScreen(*this);
+    HoldKeyboardWhenShown(*this);
+    ShowFullScreen(*this, SlideShowScreen());
+  } else {
+    ApplyWindowGeometry();
+    show();
   }
   raise();
   activateWindow();

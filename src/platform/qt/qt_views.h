@@ -1,8 +1,8 @@
 // Native Qt views of the form model: one top-level FormWidget per form, holding one widget per
 // visible control (qt_controls.h), plus a QTimer per timer control and, while the slide show
-// covers the primary screen, a black cover window over each other screen. Each view draws from
-// the model and follows its property changes; input is delivered to the program as form events
-// through QtPlatform::Deliver.
+// covers its screen, a black cover window over each other screen (qt_screens.h). Each view draws
+// from the model and follows its property changes; input is delivered to the program as form
+// events through QtPlatform::Deliver.
 //
 // Input routing: every key press on the window or any of its children is the form's KeyDown.
 // Mouse events on a control are that control's and never reach the form beneath it, so moving
@@ -19,6 +19,7 @@
 
 #include "forms/form.h"
 #include "platform/qt/qt_controls.h"
+#include "platform/qt/qt_screens.h"
 
 namespace quildor::qt {
 
@@ -51,20 +52,20 @@ class FormWidget : public QWidget, public forms::FormView {
 
  private:
   class TimerView;
-  class CoverWidget;
 
   void CreateControls();
   void ApplyWindowGeometry();
   void WatchInput(QWidget* w);
-  // While the window covers the primary screen in full: one black cover window over each other
-  // screen, made anew whenever screens come, go or change.
+  // The slide show over a whole screen (not in a screen-saver daemon's window).
+  bool FullScreen() const;
+  // While the window is shown full screen, the other screens are covered.
   void UpdateCovers();
 
   QtPlatform& platform_;
   forms::Form& form_;
   std::map<const forms::Control*, QWidget*> widgets_;
   std::vector<std::unique_ptr<TimerView>> timers_;
-  std::vector<std::unique_ptr<CoverWidget>> covers_;
+  ScreenCovers covers_;
   bool painted_ = false;
 };
 

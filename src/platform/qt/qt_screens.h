@@ -1,0 +1,70 @@
+// Where the full-screen slide show and its covers go, on X11 and on Wayland alike.
+//
+// The slide show fills the primary screen (the output Qt reports as primary; on Wayland, the
+// compositor's first output) and every other screen gets a black cover, with the blank pointer,
+// whose input counts as input on the slide show. On X11 a program places its windows itself; a
+// Wayland client cannot, and can only ask to be full screen on a chosen output, so each window's
+// screen is set before it is shown and the full-screen request names it. Under XWayland the
+// compositor's window manager would put every managed window on the focused output, so there the
+// windows bypass it and are placed like on a bare X server.
+#pragma once
+
+#include <QCursor>
+#include <QDialog>
+#include <QScreen>
+#include <QWidget>
+
+#include <memory>
+#include <vector>
+
+#include "forms/form.h"
+
+namespace quildor::qt {
+
+class QtPlatform;
+
+// The screen the full-screen slide show belongs on.
+QScreen* SlideShowScreen();
+
+// A pointer that shows nothing: a transparent image, not Qt::BlankCursor, which Qt 6.4's Wayland
+// plugin never applies to a surface that has had no cursor before.
+QCursor BlankCursor();
+
+// Makes the top-level widget `w` a full-screen window without a frame that the compositor or
+// window manager leaves where it is put (needed under XWayland); call before it is first shown.
+void PrepareFullScreen(QWidget& w);
+
+// Shows the top-level widget `w` full screen on `screen`.
+void ShowFullScreen(QWidget& w, QScreen* screen);
+
+// Gives the full-screen window `w` the keyboard once it is on the screen, where it would not get
+// it otherwise: under XWayland, where the compositor lets no window it does not manage take the
+// X focus, so that only a keyboard grab brings it keys.
+void HoldKeyboardWhenShown(QWidget& w);
+
+// Runs the modal `box` over `owner`. Where the owner bypasses the window manager, so does the box
+// (the compositor would stack a managed box beneath it), centred on the owner, and the box holds
+// the keyboard while it is open; whoever held the keyboard has it back afterwards.
+void ExecOver(QDialog& box, QWidget* owner);
+
+// The black covers over every screen but the one the slide show `shown` is on, made anew whenever
+// screens come, go or change size while the show runs (the slide show keeps its screen and the
+// layout it was given at load).
+class ScreenCovers : public QObject {
+ public:
+  ScreenCovers(QtPlatform& platform, forms::Form& form, QWidget& shown);
+  ~ScreenCovers() override;
+
+  // Covers every other screen (`on`) or none.
+  void Update(bool on);
+
+ private:
+  class Cover;
+  QtPlatform& platform_;
+  forms::Form& form_;
+  QWidget& shown_;
+  bool on_ = false;
+  std::vector<std::unique_ptr<Cover>> covers_;
+};
+
+}  // namespace quildor::qt
