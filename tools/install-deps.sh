@@ -11,6 +11,7 @@ packages=(
   xvfb xdotool x11-utils imagemagick libjpeg-turbo-progs xscreensaver procps
   dpkg-dev file xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
   dbus-daemon at-spi2-core python3-pyatspi nsis
+  sway xwayland swayidle grim wtype qt6-wayland libwayland-dev
   fonts-liberation fonts-dejavu-core
   libgtest-dev googletest libbenchmark-dev libturbojpeg0-dev
   python3

@@ -57,50 +57,57 @@ def brown(p):
     return p[0] > p[2] + 15 and p[0] < 120
 
 
+def painted(shot, width, height):
+    """The design state is on the screen: the photograph, and the caption panel (which appears
+    once the window is up) where it is on the screen."""
+    fl, ft, yl, yt, _, _ = LAYOUTS[(width, height)]
+    photo = shot.count(max(fl, 0) + 8, ft + 8, fl + 785, min(height, ft + 481),
+                       lambda p: not black(p), step=25)
+    caption = yt + 24 > height or shot.count(yl, yt, yl + 253, yt + 24, red) > 40
+    return photo > 100 and caption
+
+
+def check_design(test, shot, width, height):
+    """The frame, the caption panel and the banner where the layout puts them on `shot`."""
+    fl, ft, yl, yt, bl, bt = LAYOUTS[(width, height)]
+    test.assertTrue(black(shot.pixel(width - 2, height - 2)) or yt + 24 > height - 2,
+                    "the window's black surface")
+    # The frame: sunken bevel, dark at its top edge, light at its bottom edge.
+    test.assertTrue(near(shot, max(fl, 0) + 20, ft, shadow), "frame's top bevel")
+    if fl >= 0:
+        test.assertTrue(near(shot, fl, ft + 20, shadow), "frame's left bevel")
+    if fl + FRAME_W <= width:
+        test.assertTrue(near(shot, fl + FRAME_W - 1, ft + 20, light), "right bevel")
+    if ft + FRAME_H <= height:
+        test.assertTrue(near(shot, fl + 200, ft + FRAME_H - 1, light), "bottom bevel")
+        test.assertTrue(near(shot, fl + 200, ft + FRAME_H, black), "black below frame")
+    else:
+        test.assertTrue(near(shot, fl + 200, height - 1, lambda p: not black(p)),
+                        "the photograph reaches the bottom of the screen")
+    # The design photograph fills the frame: few black pixels inside.
+    inside = shot.count(fl + 8, ft + 8, fl + 8 + 777, min(height, ft + 8 + 473),
+                        lambda p: not black(p), step=9)
+    test.assertGreater(inside, 0.8 * (777 // 9) * (min(473, height - ft - 8) // 9))
+    # The caption panel and the banner, where they are on the screen.
+    if yt + 24 <= height:
+        test.assertGreater(shot.count(yl, yt, yl + 253, yt + 24, red), 40, "Kelmarion")
+        test.assertEqual(shot.count(yl - 30, yt, yl - 1, yt + 24, red), 0)
+    if bt + BANNER_H <= height:
+        test.assertTrue(near(shot, bl + 1, bt + 30, lambda p: not black(p)), "banner edge")
+        test.assertTrue(near(shot, bl - 2, bt + 30, black), "black left of the banner")
+        test.assertGreater(shot.count(bl + 2, bt + 2, bl + BANNER_W - 2, bt + BANNER_H - 2,
+                                      brown, step=3), 1500, "the banner's brown")
+
+
 class Composition(unittest.TestCase):
     def check_screen(self, width, height):
-        fl, ft, yl, yt, bl, bt = LAYOUTS[(width, height)]
         with Session(width, height) as s:
             program = s.start([], settings={"Interval": "60"})
             s.wait_for_slide_show(program)
-            # Wait until the window is painted: the photograph, and the caption panel (which
-            # appears once the window is up) where it is on the screen.
-            def painted():
-                shot = s.display.screenshot()
-                photo = shot.count(max(fl, 0) + 8, ft + 8, fl + 785, min(height, ft + 481),
-                                   lambda p: not black(p), step=25)
-                caption = yt + 24 > height or shot.count(yl, yt, yl + 253, yt + 24, red) > 40
-                return photo > 100 and caption
-            wait_for(painted, WINDOW_TIMEOUT, "the design state on the screen")
-            shot = s.display.screenshot("design-%dx%d" % (width, height))
-
-            self.assertTrue(black(shot.pixel(width - 2, height - 2)) or yt + 24 > height - 2,
-                            "the window's black surface")
-            # The frame: sunken bevel, dark at its top edge, light at its bottom edge.
-            self.assertTrue(near(shot, max(fl, 0) + 20, ft, shadow), "frame's top bevel")
-            if fl >= 0:
-                self.assertTrue(near(shot, fl, ft + 20, shadow), "frame's left bevel")
-            if fl + FRAME_W <= width:
-                self.assertTrue(near(shot, fl + FRAME_W - 1, ft + 20, light), "right bevel")
-            if ft + FRAME_H <= height:
-                self.assertTrue(near(shot, fl + 200, ft + FRAME_H - 1, light), "bottom bevel")
-                self.assertTrue(near(shot, fl + 200, ft + FRAME_H, black), "black below frame")
-            else:
-                self.assertTrue(near(shot, fl + 200, height - 1, lambda p: not black(p)),
-                                "the photograph reaches the bottom of the screen")
-            # The design photograph fills the frame: few black pixels inside.
-            inside = shot.count(fl + 8, ft + 8, fl + 8 + 777, min(height, ft + 8 + 473),
-                                lambda p: not black(p), step=9)
-            self.assertGreater(inside, 0.8 * (777 // 9) * (min(473, height - ft - 8) // 9))
-            # The caption panel and the banner, where they are on the screen.
-            if yt + 24 <= height:
-                self.assertGreater(shot.count(yl, yt, yl + 253, yt + 24, red), 40, "Kelmarion")
-                self.assertEqual(shot.count(yl - 30, yt, yl - 1, yt + 24, red), 0)
-            if bt + BANNER_H <= height:
-                self.assertTrue(near(shot, bl + 1, bt + 30, lambda p: not black(p)), "banner edge")
-                self.assertTrue(near(shot, bl - 2, bt + 30, black), "black left of the banner")
-                self.assertGreater(shot.count(bl + 2, bt + 2, bl + BANNER_W - 2, bt + BANNER_H - 2,
-                                              brown, step=3), 1500, "the banner's brown")
+            wait_for(lambda: painted(s.display.screenshot(), width, height), WINDOW_TIMEOUT,
+                     "the design state on the screen")
+            check_design(self, s.display.screenshot("design-%dx%d" % (width, height)), width,
+                         height)
             self.assertTrue(program.running())
 
     def test_800x600(self):

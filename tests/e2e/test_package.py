@@ -31,6 +31,10 @@ class DebianPackage(unittest.TestCase):
                                  capture_output=True, text=True).stdout
         for library in ("libqt6widgets6", "libjpeg62-turbo", "libc6"):
             self.assertIn(library, depends, "computed from the program")
+        recommends = subprocess.run(["dpkg-deb", "-f", deb, "Recommends"], check=True,
+                                    capture_output=True, text=True).stdout
+        self.assertIn("qt6-wayland", recommends, "Qt's Wayland plugin, not a dependency")
+        self.assertNotIn("wayland", depends)
 
         subprocess.run(["dpkg", "-i", deb], check=True, capture_output=True, timeout=120)
         try:

@@ -1,0 +1,177 @@
+"""A Wayland compositor of the tests' own: headless sway (wlroots, software rendering) with the
+outputs a test asks for, a magenta background, Xwayland for X11 programs, a standing virtual
+keyboard (wtype) and a virtual pointer (virtual-pointer, built with the tests). sway refuses to
+run as root, so it runs as "nobody" with a runtime folder of its own; the programs under test
+connect to its socket by its full path.
+
+Raises unittest.SkipTest, with the reason, where sway cannot run here."""
+import os
+import pwd
+import shutil
+import subprocess
+import tempfile
+import unittest
+
+from harness import ARTIFACTS, AS_NOBODY, NOBODY, SWITCHES_USER, Screenshot, wait_for
+
+MAGENTA = (255, 0, 255)
+POINTER = os.environ.get("QUILDOR_VIRTUAL_POINTER", "")
+
+
+class Sway:
+    """outputs: (name, width, height, x, y, scale) of each, in the order the compositor makes
+    them (the first is Qt's primary screen). `name` is the Xwayland display, once X11 programs
+    are to run (xwayland=True)."""
+
+    def __init__(self, outputs, xwayland=False):
+        for tool in ("sway", "grim", "wtype", "swaymsg"):
+            if not shutil.which(tool):
+                raise unittest.SkipTest("%s is not installed" % tool)
+        if not SWITCHES_USER:
+            raise unittest.SkipTest("sway needs an unprivileged user the tests can switch to")
+        if not POINTER:
+            raise unittest.SkipTest("no virtual pointer client was built")
+        self.outputs = outputs
+        self.home = tempfile.mkdtemp(prefix="quildor-sway-")
+        os.chmod(self.home, 0o755)
+        self.runtime = os.path.join(self.home, "runtime")
+        os.mkdir(self.runtime, 0o700)
+        config = os.path.join(self.home, "config")
+        with open(config, "w") as f:
+            f.write("xwayland %s\n" % ("enable" if xwayland else "disable"))
+            f.write("default_border none\nfocus_follows_mouse no\n")
+            for name, w, h, x, y, scale in outputs:
+                f.write("output %s resolution %dx%d position %d %d scale %s\n"
+                        % (name, w, h, x, y, scale))
+            f.write("output * bg #ff00ff solid_color\n")
+        os.chown(self.home, NOBODY.pw_uid, NOBODY.pw_gid)
+        os.chown(self.runtime, NOBODY.pw_uid, NOBODY.pw_gid)
+        env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "HOME": self.home,
+               "XDG_RUNTIME_DIR": self.runtime, "WLR_BACKENDS": "headless",
+               "WLR_RENDERER": "pixman", "WLR_HEADLESS_OUTPUTS": str(len(outputs)),
+               "WLR_LIBINPUT_NO_DEVICES": "1"}
+        self.log = open(os.path.join(self.home, "sway.log"), "w")
+        # Without direct scan-out: a full-screen window's buffer would go to the output as it is,
+        # and the screenshots would show the output's last composed frame instead.
+        self.proc = subprocess.Popen(["sway", "-D", "noscanout", "-c", config], env=env,
+                                     stdout=self.log, stderr=subprocess.STDOUT, **AS_NOBODY)
+        self.helpers = []
+        try:
+            self.socket = wait_for(self._socket, 30, "sway's socket")
+            self.env = {"WAYLAND_DISPLAY": os.path.join(self.runtime, self.socket),
+                        "SWAYSOCK": self._ipc()}
+            wait_for(lambda: self.active_outputs() == len(outputs), 30, "sway's outputs")
+            self.name = self._xwayland() if xwayland else ""
+            self.keyboard = self.helper(["wtype", "-s", "4000000"])
+            self.pointer = self.helper([POINTER, str(self.width()), str(self.height())],
+                                       stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+            if self.pointer.stdout.readline().strip() != b"ready":
+                raise AssertionError("the virtual pointer did not start")
+        except Exception:
+            self.close()
+            raise
+
+    @classmethod
+    def check(cls):
+        """Raises unittest.SkipTest where sway cannot run here."""
+        cls([("HEADLESS-1", 640, 480, 0, 0, 1)]).close()
+
+    def _socket(self):
+        if self.proc.poll() is not None:
+            raise unittest.SkipTest("sway cannot run here: %s" % self.log_text()[-400:])
+        names = [n for n in os.listdir(self.runtime) if n.startswith("wayland-")
+                 and not n.endswith(".lock")]
+        return names[0] if names else None
+
+    def _ipc(self):
+        return wait_for(lambda: [os.path.join(self.runtime, n) for n in os.listdir(self.runtime)
+                                 if n.startswith("sway-ipc")], 30, "sway's IPC socket")[0]
+
+    def _xwayland(self):
+        """Xwayland's display, as sway gives it to the programs it starts. Xwayland takes
+        clients of its own user only; the tests' programs (root's) are let in too."""
+        out = os.path.join(self.home, "display")
+        self.exec("xhost +si:localuser:%s >/dev/null && echo $DISPLAY > %s.new && mv %s.new %s"
+                  % (pwd.getpwuid(os.getuid()).pw_name, out, out, out))
+        def display():
+            if os.path.exists(out):
+                with open(out) as f:
+                    return f.read().strip()
+        return wait_for(display, 30, "Xwayland's display")
+
+    def log_text(self):
+        self.log.flush()
+        with open(self.log.name, errors="replace") as f:
+            return f.read()
+
+    def helper(self, command, env=None, **kwargs):
+        """Starts `command` as a client of the compositor, for the life of the compositor."""
+        p = subprocess.Popen(command, env=dict(env or os.environ, **self.env), **kwargs)
+        self.helpers.append(p)
+        return p
+
+    def msg(self, *args):
+        return subprocess.run(["swaymsg"] + list(args), env=dict(os.environ, **self.env),
+                              capture_output=True, text=True, timeout=30, check=True).stdout
+
+    def exec(self, line):
+        """Runs `line` (a shell command) as the compositor starts programs."""
+        script = os.path.join(self.home, "exec-%d.sh" % len(os.listdir(self.home)))
+        with open(script, "w") as f:
+            f.write("#!/bin/sh\n%s\n" % line)
+        os.chmod(script, 0o755)
+        self.msg("exec", script)
+
+    def active_outputs(self):
+        return self.msg("-t", "get_outputs").count('"active": true')
+
+    def width(self):
+        return max(x + w / s for _, w, h, x, y, s in self.outputs)
+
+    def height(self):
+        return max(y + h / s for _, w, h, x, y, s in self.outputs)
+
+    def screenshot(self, output, name=None):
+        """One output as a Screenshot, in device pixels, with the pointer where it is over it;
+        saved as PNG under ARTIFACTS if named."""
+        args = ["grim", "-t", "ppm", "-o", output, "-"]
+        raw = subprocess.run(args, env=dict(os.environ, **self.env), check=True,
+                             capture_output=True, timeout=30).stdout
+        if name:
+            os.makedirs(ARTIFACTS, exist_ok=True)
+            subprocess.run(["convert", "ppm:-", os.path.join(ARTIFACTS, "%s.png" % name)],
+                           input=raw, check=True, timeout=30)
+        return Screenshot(raw)
+
+    def key(self, name):
+        subprocess.run(["wtype", "-k", name], env=dict(os.environ, **self.env), check=True,
+                       timeout=30)
+
+    def _point(self, command):
+        self.pointer.stdin.write(command.encode() + b"\n")
+        self.pointer.stdin.flush()
+        if self.pointer.stdout.readline().strip() != b"ok":
+            raise AssertionError("the virtual pointer did not take %r" % command)
+
+    def move(self, x, y):
+        """Puts the pointer at (x, y) of the layout, in logical pixels."""
+        self._point("move %d %d" % (x, y))
+
+    def click(self):
+        self._point("click")
+
+    def close(self):
+        for p in self.helpers:
+            p.kill()
+            p.wait()
+            for f in (p.stdin, p.stdout):
+                if f:
+                    f.close()
+        self.proc.terminate()
+        try:
+            self.proc.wait(30)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+        self.log.close()
+        shutil.rmtree(self.home, ignore_errors=True)

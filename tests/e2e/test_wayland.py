@@ -1,0 +1,218 @@
+"""The slide show under a Wayland compositor (headless sway) with two outputs of different sizes,
+natively (Qt's Wayland plugin) and through Xwayland: the slide show on the first output, laid out
+as on X11, the other output black, no pixel of the desktop (magenta) on either, the pointer blank over it; a
+key, a click on the other output and the fourth move end it; an output added during the show is
+covered too. At scale 2 the layout is the logical one and a photograph's one-pixel detail
+survives. swayidle's line starts the show after idle, again after the next idle period, never
+twice at once. Run as a script: without sway it reports a skip (status 77) with the reason."""
+import os
+import shutil
+import sys
+import tempfile
+import unittest
+
+from harness import EXE, Session, WINDOW_TIMEOUT, folder_setting, set_linux_settings, wait_for
+from sway import MAGENTA, Sway
+from test_composition import LAYOUTS, black, check_design, columns_png, painted
+
+FIRST = ("HEADLESS-1", 1024, 768, 0, 0, 1)
+SECOND = ("HEADLESS-2", 800, 600, 1024, 0, 1)
+ON_SECOND = [(1300, 200), (1400, 300), (1500, 400), (1600, 100)]
+SAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "samples",
+                       "QUILDORS")
+PHOTO = (116 + 16, 93 + 16, 116 + 16 + 761, 93 + 16 + 457)   # inside the frame, 1024 x 768
+
+
+def magenta_on(shot):
+    return shot.count(0, 0, shot.width, shot.height, lambda p: p == MAGENTA, step=4)
+
+
+class Checks:
+    """The same checks natively and through Xwayland (QT_QPA_PLATFORM)."""
+    platform = None
+    xwayland = False
+
+    def start(self, s, settings=None):
+        program = s.start(["/s"], settings=settings or {"Interval": "60"},
+                          env=dict(s.display.env, QT_QPA_PLATFORM=self.platform))
+
+        def covered():
+            if not program.running():
+                raise AssertionError("the program ended with %s: %s" % (
+                    program.proc.returncode, program.proc.stdout.read().decode(errors="replace")))
+            shots = [s.display.screenshot(o[0]) for o in s.display.outputs]
+            return not any(magenta_on(shot) for shot in shots) and painted(shots[0], 1024, 768)
+        wait_for(covered, WINDOW_TIMEOUT, "every output covered and the slide show painted")
+        return program
+
+    def test_every_output_covered_and_key_click_or_fourth_move_ends_the_show(self):
+        with Session(display=Sway([FIRST, SECOND], self.xwayland)) as s:
+            # The slide show goes on the first output even when the other one has the focus.
+            s.display.msg("focus", "output", SECOND[0])
+            program = self.start(s, {"Interval": "1", "QuildorsDir": folder_setting(SAMPLES)})
+            name = "%s-" % self.platform
+            check_design(self, s.display.screenshot(FIRST[0], name + "first-output"), 1024, 768)
+            # Once the pointer has moved over the second output, nothing shows there; the
+            # screenshots include the pointer. (Under Xwayland sway keeps its own arrow over a
+            # window that appears under the resting pointer until the pointer moves.)
+            s.display.move(*ON_SECOND[0])
+            program.wait_for_events("Form1 - MouseMove", 1)
+            second = s.display.screenshot(SECOND[0], name + "second-output")
+            self.assertEqual(second.count(0, 0, second.width, second.height,
+                                          lambda p: not black(p)), 0,
+                             "the second output black, the pointer blank")
+
+            # Photographs change at the interval.
+            first = s.display.screenshot(FIRST[0])
+
+            def photo(shot):
+                return [shot.pixel(x, y) for x in range(PHOTO[0], PHOTO[2], 37)
+                        for y in range(PHOTO[1], PHOTO[3], 41)]
+            wait_for(lambda: photo(s.display.screenshot(FIRST[0])) != photo(first),
+                     WINDOW_TIMEOUT, "the next photograph")
+
+            # An output added during the show is covered; the key ends the show.
+            s.display.msg("create_output")
+            wait_for(lambda: s.display.active_outputs() == 3, WINDOW_TIMEOUT, "the new output")
+            wait_for(lambda: not magenta_on(s.display.screenshot("HEADLESS-3")), WINDOW_TIMEOUT,
+                     "the new output covered")
+            s.display.key("space")
+            self.assertEqual(program.wait_exit(), 0, "a key ends the show")
+
+        with Session(display=Sway([FIRST, SECOND], self.xwayland)) as s:
+            program = self.start(s)
+            s.display.move(1700, 500)
+            s.display.click()
+            self.assertEqual(program.wait_exit(), 0, "a click on the second output")
+
+            program = self.start(s)
+            for i, at in enumerate(ON_SECOND[:3], 1):
+                s.display.move(*at)
+                program.wait_for_events("Form1 - MouseMove", i)
+            self.assertTrue(program.running(), "three moves are tolerated")
+            s.display.move(*ON_SECOND[3])
+            self.assertEqual(program.wait_exit(), 0, "the fourth move ends the show")
+
+
+    def test_the_failure_box_stands_over_the_show_and_is_answered(self):
+        # A folder without photographs: the box asking for the disc, over the slide show.
+        with tempfile.TemporaryDirectory() as tmp, \
+                Session(display=Sway([FIRST, SECOND], self.xwayland)) as s:
+            os.chmod(tmp, 0o755)
+            folder = os.path.join(tmp, "QUILDORS")
+            os.mkdir(folder)
+            program = s.start(["/s"], settings={"Interval": "1",
+                                                "QuildorsDir": folder_setting(folder)},
+                              env=dict(s.display.env, QT_QPA_PLATFORM=self.platform))
+            box = wait_for(lambda: box_on(s.display.screenshot(FIRST[0])), WINDOW_TIMEOUT,
+                           "the box over the slide show")
+            s.display.screenshot(FIRST[0], "%s-failure-box" % self.platform)
+            shutil.copy(os.path.join(SAMPLES, "55COUPE.JPG"), folder)
+            self.answer(s, box)
+            wait_for(lambda: not box_on(s.display.screenshot(FIRST[0])), WINDOW_TIMEOUT,
+                     "the box to close")
+            self.assertTrue(program.running(), "the show goes on")
+            s.display.key("space")
+            self.assertEqual(program.wait_exit(), 0, "the keyboard is the slide show's again")
+
+
+BOX = (239, 239, 239)   # a message box's face
+
+
+def box_on(shot):
+    """The bounds (left, top, right, bottom) of a message box in the middle of `shot`."""
+    xs, ys = range(200, shot.width - 200, 2), range(250, shot.height - 250, 2)
+    found = [(x, y) for y in ys for x in xs if shot.pixel(x, y) == BOX]
+    if len(found) < 0.1 * len(xs) * len(ys):
+        return None
+    return (min(x for x, _ in found), min(y for _, y in found),
+            max(x for x, _ in found), max(y for _, y in found))
+
+
+class NativeWayland(Checks, unittest.TestCase):
+    platform = "wayland"
+
+    def answer(self, s, box):
+        # sway keeps the keyboard with a full-screen window while a box of its stands over it:
+        # a click on OK (at the box's lower right) answers it.
+        s.display.move(box[2] - 45, box[3] - 20)
+        s.display.click()
+
+    def test_scale_2_draws_the_logical_layout_at_device_resolution(self):
+        fl, ft, _, _, _, _ = (2 * v for v in LAYOUTS[(1024, 768)])
+        with tempfile.TemporaryDirectory() as tmp, \
+                Session(display=Sway([("HEADLESS-1", 2048, 1536, 0, 0, 2), SECOND])) as s:
+            folder = os.path.join(tmp, "QUILDORS")
+            os.mkdir(folder)
+            columns_png(os.path.join(folder, "55COLS.PNG"), 2 * 777, 2 * 473)
+            os.chmod(tmp, 0o755)
+            program = s.start(["/s"], settings={"Interval": "1", "QuildorsDir":
+                                                folder_setting(folder)},
+                              env=dict(s.display.env, QT_QPA_PLATFORM=self.platform))
+            row = ft + 16 + 473
+
+            def alternating():
+                shot = s.display.screenshot("HEADLESS-1")
+                xs = range(fl + 16 + 20, fl + 16 + 1554 - 20)
+                return sum(abs(shot.pixel(x, row)[0] - shot.pixel(x + 1, row)[0]) > 150
+                           for x in xs) / len(xs) > 0.95
+            wait_for(alternating, WINDOW_TIMEOUT, "the photograph's one-pixel columns")
+            s.display.screenshot("HEADLESS-1", "wayland-scale-2")
+            self.assertTrue(program.running())
+
+    def test_swayidle_starts_the_show_after_idle_and_again_after_the_next(self):
+        with Session(display=Sway([FIRST, SECOND])) as s:
+            bin_dir = os.path.join(s.home, "bin")
+            os.mkdir(bin_dir)
+            os.symlink(EXE, os.path.join(bin_dir, "quildor"))
+            config = os.path.join(s.home, "config")
+            set_linux_settings({"Interval": "60"}, config)
+            runtime = os.path.join(s.home, "runtime")
+            os.makedirs(runtime, 0o700, exist_ok=True)
+            log = os.path.join(s.home, "idle-events.log")
+            env = dict(os.environ, QT_QPA_PLATFORM="wayland",
+                       PATH=bin_dir + ":" + os.environ["PATH"], XDG_CONFIG_HOME=config,
+                       XDG_RUNTIME_DIR=runtime, QUILDOR_EVENT_LOG=log)
+            idle = s.display.helper(["swayidle", "-w", "timeout", "2", "quildor /s"], env=env)
+            most = [0]
+
+            def copies():
+                n = sum(1 for pid in os.listdir("/proc") if pid.isdigit()
+                        and _exe(pid) == os.path.realpath(EXE))
+                most[0] = max(most[0], n)
+                return n
+
+            def shows(count):
+                with open(log) if os.path.exists(log) else open(os.devnull) as f:
+                    painted_lines = f.read().count("Painted Form1")
+                return copies() == 1 and painted_lines == count
+            for count in (1, 2):
+                wait_for(lambda: shows(count), WINDOW_TIMEOUT, "show %d after idle" % count)
+                s.display.key("space")
+                wait_for(lambda: copies() == 0, WINDOW_TIMEOUT, "the show to end on a key")
+            self.assertTrue(idle.poll() is None, "swayidle goes on")
+            self.assertEqual(most[0], 1, "never two copies at once")
+
+
+class XWayland(Checks, unittest.TestCase):
+    platform = "xcb"
+    xwayland = True
+
+    def answer(self, s, box):
+        s.display.key("Return")
+
+
+def _exe(pid):
+    try:
+        return os.readlink("/proc/%s/exe" % pid)
+    except OSError:
+        return None
+
+
+if __name__ == "__main__":
+    try:
+        Sway.check()
+    except unittest.SkipTest as why:
+        print("skipped: %s" % why)
+        sys.exit(77)
+    unittest.main(verbosity=2)
