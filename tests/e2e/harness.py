@@ -119,11 +119,6 @@ class Display:
                        check=False).stdout
         return [int(w) for w in out.split() if int(w) != self.root_window()]
 
-    def window_clients(self):
-        """The X clients with a mapped top-level window, each by its range of window ids (the
-        server gives each client one; Xvfb's, for its 256 clients, are the low 21 bits)."""
-        return {w & ~0x1FFFFF for w in self.visible_windows()}
-
     def geometry(self, window):
         out = self.xdotool("getwindowgeometry", "--shell", str(window))
         values = dict(line.split("=", 1) for line in out.split() if "=" in line)

@@ -64,7 +64,7 @@ class WindowsScreenSaver(unittest.TestCase):
                                    capture_output=True, text=True,
                                    timeout=60).stdout.strip().splitlines()[-1]
             self.assertRegex(short, r"(?i)~\w+\.scr$")
-            program = s.start(["/s"], exe=short)
+            program = s.start(["/s"], settings={"Interval": "60"}, exe=short)
             window = s.wait_for_slide_show(program)
             s.display.screenshot("short-name")
             s.display.xdotool("key", "space")
