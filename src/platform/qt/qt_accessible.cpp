@@ -3,6 +3,7 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <cstdlib>
+#include <string>
 
 #include "forms/keyboard.h"
 #include "platform/qt/qt_controls.h"
@@ -14,6 +15,9 @@ using forms::Control;
 using forms::ControlKind;
 
 namespace {
+
+// The number a value text starts with ("60 Seconds" is 60; 0 for none).
+double ValueNumber(const std::string& text) { return std::atof(text.c_str()); }
 
 // The spin button as assistive technology sees it: a spin box named by its tooltip, with no
 // children of its own (the arrows are part of it), whose value is its value panel's caption, as
@@ -41,8 +45,7 @@ class SpinAccessible : public QAccessibleWidget,
   QAccessibleInterface* childAt(int, int) const override { return nullptr; }
   int indexOfChild(const QAccessibleInterface*) const override { return -1; }
 
-  // The value: the number the shown text starts with ("60 Seconds" is 60).
-  QVariant currentValue() const override { return std::atof(Shown().toUtf8().constData()); }
+  QVariant currentValue() const override { return ValueNumber(Shown().toStdString()); }
   void setCurrentValue(const QVariant&) override {}
   QVariant maximumValue() const override { return QVariant(); }
   QVariant minimumValue() const override { return QVariant(); }
@@ -112,7 +115,7 @@ void AnnounceValue(FormWidget& form, const Control& spin) {
   QWidget* w = form.ControlWidget(spin);
   if (!w || !QAccessible::isActive()) return;
   const std::string shown = forms::AccessibleValue(form.form(), spin).value_or("");
-  QAccessibleValueChangeEvent value(w, std::atof(shown.c_str()));
+  QAccessibleValueChangeEvent value(w, ValueNumber(shown));
   QAccessible::updateAccessibility(&value);
   QAccessibleTextUpdateEvent text(w, 0, QString(), QString::fromStdString(shown));
   QAccessible::updateAccessibility(&text);
