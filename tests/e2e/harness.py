@@ -78,6 +78,16 @@ def wait_for(condition, timeout, what):
         delay = min(delay * 1.5, 0.25)
 
 
+def end_process(proc, timeout=10):
+    """Asks the server `proc` to end, and ends it if it has not after `timeout` seconds."""
+    proc.terminate()
+    try:
+        proc.wait(timeout)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait()
+
+
 class Display:
     """An Xvfb screen of its own (24-bit, no key auto-repeat), for the life of the object."""
 
@@ -147,12 +157,7 @@ class Display:
         return shot
 
     def close(self):
-        self.proc.terminate()
-        try:
-            self.proc.wait(10)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            self.proc.wait()
+        end_process(self.proc)
 
 
 class MonitorsDisplay(Display):

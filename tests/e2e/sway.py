@@ -12,7 +12,8 @@ import subprocess
 import tempfile
 import unittest
 
-from harness import ARTIFACTS, AS_NOBODY, NOBODY, SWITCHES_USER, Screenshot, wait_for
+from harness import (ARTIFACTS, AS_NOBODY, NOBODY, SWITCHES_USER, Screenshot, end_process,
+                     wait_for)
 
 MAGENTA = (255, 0, 255)
 POINTER = os.environ.get("QUILDOR_VIRTUAL_POINTER", "")
@@ -60,10 +61,14 @@ class Sway:
             self.socket = wait_for(self._socket, 30, "sway's socket")
             self.env = {"WAYLAND_DISPLAY": os.path.join(self.runtime, self.socket),
                         "SWAYSOCK": self._ipc()}
+            self.client_env = dict(os.environ, **self.env)
             wait_for(lambda: self.active_outputs() == len(outputs), 30, "sway's outputs")
             self.name = self._xwayland() if xwayland else ""
             self.keyboard = self.helper(["wtype", "-s", "4000000"])
-            self.pointer = self.helper([POINTER, str(self.width()), str(self.height())],
+            # Absolute positions span the layout, in logical pixels.
+            extent = [max(x + w / s for _, w, _, x, _, s in outputs),
+                      max(y + h / s for _, _, h, _, y, s in outputs)]
+            self.pointer = self.helper([POINTER] + [str(int(e)) for e in extent],
                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE)
             if self.pointer.stdout.readline().strip() != b"ready":
                 raise AssertionError("the virtual pointer did not start")
@@ -104,14 +109,14 @@ class Sway:
         with open(self.log.name, errors="replace") as f:
             return f.read()
 
-    def helper(self, command, env=None, **kwargs):
+    def helper(self, command, **kwargs):
         """Starts `command` as a client of the compositor, for the life of the compositor."""
-        p = subprocess.Popen(command, env=dict(env or os.environ, **self.env), **kwargs)
+        p = subprocess.Popen(command, env=self.client_env, **kwargs)
         self.helpers.append(p)
         return p
 
     def msg(self, *args):
-        return subprocess.run(["swaymsg"] + list(args), env=dict(os.environ, **self.env),
+        return subprocess.run(["swaymsg"] + list(args), env=self.client_env,
                               capture_output=True, text=True, timeout=30, check=True).stdout
 
     def exec(self, line):
@@ -125,18 +130,12 @@ class Sway:
     def active_outputs(self):
         return self.msg("-t", "get_outputs").count('"active": true')
 
-    def width(self):
-        return max(x + w / s for _, w, h, x, y, s in self.outputs)
-
-    def height(self):
-        return max(y + h / s for _, w, h, x, y, s in self.outputs)
-
     def screenshot(self, output, name=None):
         """One output as a Screenshot, in device pixels, with the pointer where it is over it;
         saved as PNG under ARTIFACTS if named."""
         args = ["grim", "-t", "ppm", "-o", output, "-"]
-        raw = subprocess.run(args, env=dict(os.environ, **self.env), check=True,
-                             capture_output=True, timeout=30).stdout
+        raw = subprocess.run(args, env=self.client_env, check=True, capture_output=True,
+                             timeout=30).stdout
         if name:
             os.makedirs(ARTIFACTS, exist_ok=True)
             subprocess.run(["convert", "ppm:-", os.path.join(ARTIFACTS, "%s.png" % name)],
@@ -144,8 +143,7 @@ class Sway:
         return Screenshot(raw)
 
     def key(self, name):
-        subprocess.run(["wtype", "-k", name], env=dict(os.environ, **self.env), check=True,
-                       timeout=30)
+        subprocess.run(["wtype", "-k", name], env=self.client_env, check=True, timeout=30)
 
     def _point(self, command):
         self.pointer.stdin.write(command.encode() + b"\n")
@@ -167,11 +165,6 @@ class Sway:
             for f in (p.stdin, p.stdout):
                 if f:
                     f.close()
-        self.proc.terminate()
-        try:
-            self.proc.wait(30)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            self.proc.wait()
+        end_process(self.proc, 30)
         self.log.close()
         shutil.rmtree(self.home, ignore_errors=True)

@@ -136,24 +136,32 @@ def columns_png(path, width, height):
                 + chunk(b"IDAT", zlib.compress(row * height)) + chunk(b"IEND", b""))
 
 
+def scale_2_columns(tmp):
+    """Settings for a collection in `tmp` of one photograph of one-pixel columns, as large as the
+    frame holds at scale 2 on a screen counting as 1024 x 768, shown at once."""
+    folder = os.path.join(tmp, "QUILDORS")
+    os.mkdir(folder)
+    columns_png(os.path.join(folder, "55COLS.PNG"), 2 * 777, 2 * 473)
+    return {"Interval": "1", "QuildorsDir": folder_setting(folder)}
+
+
+def columns_sharp(shot):
+    """The columns photograph stands on `shot` (scale 2, 1024 x 768) with its columns apart."""
+    fl, ft = (2 * v for v in LAYOUTS[(1024, 768)][:2])
+    row = ft + 16 + 473   # the photograph's middle row
+    xs = range(fl + 16 + 20, fl + 16 + 1554 - 20)
+    return sum(abs(shot.pixel(x, row)[0] - shot.pixel(x + 1, row)[0]) > 150
+               for x in xs) / len(xs) > 0.95
+
+
 class HighDpi(unittest.TestCase):
     def test_scale_2_draws_the_logical_layout_at_device_resolution(self):
         # 2048 x 1536 at scale 2 counts as 1024 x 768: every figure of that layout, doubled.
         fl, ft, yl, yt, bl, bt = (2 * v for v in LAYOUTS[(1024, 768)])
         with tempfile.TemporaryDirectory() as tmp, screen_scale(2) as env, \
                 Session(2048, 1536) as s:
-            folder = os.path.join(tmp, "QUILDORS")
-            os.mkdir(folder)
-            columns_png(os.path.join(folder, "55COLS.PNG"), 2 * 777, 2 * 473)
-            program = s.start(["/s"], settings={"Interval": "1",
-                                                "QuildorsDir": folder_setting(folder)}, env=env)
-            row = ft + 16 + 473   # the photograph's middle row
-
-            def alternating(shot):
-                xs = range(fl + 16 + 20, fl + 16 + 1554 - 20)
-                return sum(abs(shot.pixel(x, row)[0] - shot.pixel(x + 1, row)[0]) > 150
-                           for x in xs) / len(xs)
-            wait_for(lambda: alternating(s.display.screenshot()) > 0.95, WINDOW_TIMEOUT,
+            program = s.start(["/s"], settings=scale_2_columns(tmp), env=env)
+            wait_for(lambda: columns_sharp(s.display.screenshot()), WINDOW_TIMEOUT,
                      "the photograph's one-pixel columns on the screen")
             shot = s.display.screenshot("scale-2")
 

@@ -33,13 +33,10 @@ QCursor BlankCursor() {
   return QCursor(clear, 0, 0);
 }
 
-void PrepareFullScreen(QWidget& w) {
-  // Such a window is placed where its geometry says, above the managed ones; it gets no keyboard
-  // focus from the compositor (see HoldKeyboardWhenShown).
-  if (OnXWayland()) w.setWindowFlag(Qt::X11BypassWindowManagerHint);
-}
-
 void ShowFullScreen(QWidget& w, QScreen* screen) {
+  // A window that bypasses the window manager is placed where its geometry says, above the
+  // managed ones; it gets no keyboard focus from the compositor (see HoldKeyboardWhenShown).
+  if (OnXWayland()) w.setWindowFlag(Qt::X11BypassWindowManagerHint);
   // The screen and geometry are set before the window exists, so that a Wayland full-screen
   // request names this output (Qt takes a window's screen from its position too). On X11 the
   // geometry is set again once shown, and a window manager is asked for the full-screen state as
@@ -92,7 +89,7 @@ void ExecOver(QDialog& box, QWidget* owner) {
   }
   if (holder) holder->releaseKeyboard();
   box.exec();
-  box.releaseKeyboard();
+  // The holder's grab replaces the box's; without a holder, the box's ends with the box.
   if (holder) holder->grabKeyboard();
 }
 
@@ -118,7 +115,6 @@ class ScreenCovers::Cover : public QWidget {
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::black);
     setPalette(pal);
-    PrepareFullScreen(*this);
     ShowFullScreen(*this, screen);
     raise();
   }
@@ -145,7 +141,6 @@ ScreenCovers::ScreenCovers(QtPlatform& platform, forms::Form& form, QWidget& sho
   const auto update = [this] { Update(on_); };
   connect(qGuiApp, &QGuiApplication::screenAdded, this, update, Qt::QueuedConnection);
   connect(qGuiApp, &QGuiApplication::screenRemoved, this, update, Qt::QueuedConnection);
-  connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, update, Qt::QueuedConnection);
 }
 
 ScreenCovers::~ScreenCovers() = default;

@@ -30,11 +30,8 @@ QScreen* SlideShowScreen();
 // plugin never applies to a surface that has had no cursor before.
 QCursor BlankCursor();
 
-// Makes the top-level widget `w` a full-screen window without a frame that the compositor or
-// window manager leaves where it is put (needed under XWayland); call before it is first shown.
-void PrepareFullScreen(QWidget& w);
-
-// Shows the top-level widget `w` full screen on `screen`.
+// Shows the top-level widget `w`, not yet shown, full screen on `screen`, where the compositor or
+// window manager leaves it (under XWayland it bypasses the window manager).
 void ShowFullScreen(QWidget& w, QScreen* screen);
 
 // Gives the full-screen window `w` the keyboard once it is on the screen, where it would not get

@@ -90,8 +90,6 @@ bool FormWidget::FullScreen() const {
          !platform_.ForeignWindow();
 }
 
-void FormWidget::UpdateCovers() { covers_.Update(FullScreen() && isVisible()); }
-
 void FormWidget::hideEvent(QHideEvent* e) {
   covers_.Update(false);
   QWidget::hideEvent(e);
@@ -164,7 +162,6 @@ void FormWidget::ShowAsModelled() {
   }
   platform_.FormShown(form_);
   if (FullScreen()) {
-    PrepareFullScreen(*this);
     HoldKeyboardWhenShown(*this);
     ShowFullScreen(*this, SlideShowScreen());
   } else {
@@ -179,7 +176,7 @@ void FormWidget::ShowAsModelled() {
   } else {
     setFocus(Qt::ActiveWindowFocusReason);
   }
-  UpdateCovers();
+  covers_.Update(FullScreen());
 }
 
 bool FormWidget::focusNextPrevChild(bool next) {

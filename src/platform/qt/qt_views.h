@@ -56,10 +56,9 @@ class FormWidget : public QWidget, public forms::FormView {
   void CreateControls();
   void ApplyWindowGeometry();
   void WatchInput(QWidget* w);
-  // The slide show over a whole screen (not in a screen-saver daemon's window).
+  // The slide show over a whole screen (not in a screen-saver daemon's window); while it is
+  // shown so, the other screens are covered.
   bool FullScreen() const;
-  // While the window is shown full screen, the other screens are covered.
-  void UpdateCovers();
 
   QtPlatform& platform_;
   forms::Form& form_;

@@ -6,8 +6,9 @@
  * width and height, the extent of absolute positions.
  *
  * The protocol's two interfaces are declared here by hand (wire names, request order and
- * signatures of the compositor's zwlr_virtual_pointer_manager_v1, version 1), so that no
- * generated code is needed. */
+ * signatures of the compositor's zwlr_virtual_pointer_manager_v1, version 1), as far as the
+ * requests used here, so that no generated code is needed; leaving, the client disconnects,
+ * which destroys its pointer. */
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -23,22 +24,19 @@ static const struct wl_interface* no_types[8];
 
 static const struct wl_message manager_requests[] = {
     {"create_virtual_pointer", "?on", create_types},
-    {"destroy", "", no_types},
 };
 static const struct wl_interface manager_interface = {
-    "zwlr_virtual_pointer_manager_v1", 1, 2, manager_requests, 0, NULL};
+    "zwlr_virtual_pointer_manager_v1", 1, 1, manager_requests, 0, NULL};
 
 /* Requests in protocol order: their index is their opcode. */
-enum { MOTION, MOTION_ABSOLUTE, BUTTON, AXIS, FRAME, AXIS_SOURCE, AXIS_STOP, AXIS_DISCRETE, DESTROY };
+enum { MOTION, MOTION_ABSOLUTE, BUTTON, AXIS, FRAME };
 static const struct wl_message pointer_requests[] = {
-    {"motion", "uff", no_types},          {"motion_absolute", "uuuuu", no_types},
-    {"button", "uuu", no_types},          {"axis", "uuf", no_types},
-    {"frame", "", no_types},              {"axis_source", "u", no_types},
-    {"axis_stop", "uu", no_types},        {"axis_discrete", "uufi", no_types},
-    {"destroy", "", no_types},
+    {"motion", "uff", no_types}, {"motion_absolute", "uuuuu", no_types},
+    {"button", "uuu", no_types}, {"axis", "uuf", no_types},
+    {"frame", "", no_types},
 };
 static const struct wl_interface virtual_pointer_interface = {
-    "zwlr_virtual_pointer_v1", 1, 9, pointer_requests, 0, NULL};
+    "zwlr_virtual_pointer_v1", 1, 5, pointer_requests, 0, NULL};
 
 static struct wl_proxy* manager;
 static struct wl_seat* seat;
@@ -107,8 +105,6 @@ int main(int argc, char** argv) {
     printf("ok\n");
     fflush(stdout);
   }
-  wl_proxy_marshal_flags(pointer, DESTROY, NULL, 1, WL_MARSHAL_FLAG_DESTROY);
-  wl_display_roundtrip(display);
   wl_display_disconnect(display);
   return 0;
 }
