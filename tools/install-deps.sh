@@ -1,21 +1,42 @@
 #!/usr/bin/env bash
-# Installs, from Debian's packages, everything that building, running and testing Quildor needs.
-# Safe to run again: it installs only what is missing and asks apt nothing when all is there.
+# tools/install-deps.sh [run|all]
+# Installs, from Debian's packages, what Quildor needs on Debian 12 (bookworm) or 13 (trixie),
+# x86-64, starting from a minimal system (debootstrap's minbase with git and make):
+#   run  building the Linux program and showing the slide show (make run)
+#   all  that, and everything the tests, the benchmark and the packages need (the default)
+# Package names exist on both releases: unversioned names wherever Debian has one, never a
+# compiler's version. Safe to run again: it installs only what is missing and asks apt nothing
+# when all is there. It never removes or upgrades a package.
 set -euo pipefail
 
-packages=(
-  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
-  qt6-base-dev libgl-dev libxcb1-dev
+set_name=${1:-all}
+
+# Building and running the Linux program; Xvfb and ImageMagick for `make run` without a display.
+run_packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev libgl-dev libxcb1-dev libjpeg-dev
+  xvfb xauth imagemagick
+  fonts-liberation fonts-dejavu-core
+)
+# The tests (the sanitizer build uses Clang and its runtime), the Windows builds under Wine, the
+# other display servers and desktops the end-to-end tests run on, the benchmark and the packages.
+test_packages=(
+  clang libclang-rt-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
   wine wine64 wine32:i386
-  xvfb xdotool x11-utils imagemagick libjpeg-turbo-progs xscreensaver procps
-  dpkg-dev file xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
+  xdotool x11-utils x11-xserver-utils libjpeg-turbo-progs xscreensaver procps
+  dpkg-dev file xserver-xorg-core xserver-xorg-video-dummy
   dbus-daemon at-spi2-core python3-pyatspi nsis
   sway xwayland swayidle grim wtype qt6-wayland libwayland-dev
-  fonts-liberation fonts-dejavu-core
   libgtest-dev googletest libbenchmark-dev libturbojpeg0-dev
   python3
 )
+
+case $set_name in
+  run) packages=("${run_packages[@]}") ;;
+  all) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+  *) echo "usage: $0 [run|all]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -28,9 +49,16 @@ done
 echo "Installing: ${missing[*]}"
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO=sudo
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# apt's own progress is not wanted; its errors are, with the log of the step that failed.
+log=$(mktemp)
+if ! $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >"$log" 2>&1; then
+  tail -n 30 "$log" >&2
+  rm -f "$log"
+  exit 1
+fi
+rm -f "$log"

@@ -4,8 +4,8 @@
 # runs on a virtual one (Xvfb) for a few seconds and leaves screenshots in build/run/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake --preset linux >/dev/null
-cmake --build --preset linux
+cmake --preset linux-app >/dev/null
+cmake --build --preset linux-app
 run=$PWD/build/run
 rm -rf "$run"
 mkdir -p "$run/config" "$run/runtime"
@@ -18,11 +18,11 @@ INI
 export XDG_CONFIG_HOME=$run/config XDG_RUNTIME_DIR=$run/runtime
 if [ -n "${DISPLAY:-}" ]; then
   echo "Running the slide show (any key, a click or moving the mouse ends it)."
-  exec build/linux/quildor /s
+  exec build/linux-app/quildor /s
 fi
 echo "No display: running the slide show on a virtual 1024x768 screen for 9 seconds."
 tools/../tests/e2e/with-xvfb 1024x768 bash -c '
-  build/linux/quildor /s &
+  build/linux-app/quildor /s &
   pid=$!
   for i in 1 2 3 4; do
     sleep 2
