@@ -10,6 +10,7 @@
 // that passes none gets 1.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "forms/form.h"

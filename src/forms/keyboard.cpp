@@ -1,6 +1,7 @@
 #include "forms/keyboard.h"
 
 #include <algorithm>
+#include <cstddef>
 
 namespace quildor::forms {
 

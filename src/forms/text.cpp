@@ -1,5 +1,7 @@
 #include "forms/text.h"
 
+#include <cstddef>
+
 namespace quildor::forms {
 
 std::u32string DecodeUtf8(const std::string& s) {

@@ -2,9 +2,11 @@
 
 #include "forms/event_log.h"
 
+#include <cstddef>
 #include <cstdlib>
 #include <exception>
 #include <new>
+#include <utility>
 
 #include "forms/arith.h"
 #include "forms/run_time_error.h"

@@ -2,6 +2,8 @@
 // control but the backdrop lies inside pnlSSaver; positions in twips relative to the container.
 #include "settings_dialog/frm_ss_settings.h"
 
+#include <vector>
+
 namespace quildor {
 
 using forms::Align;

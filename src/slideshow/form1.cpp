@@ -1,6 +1,7 @@
 #include "slideshow/form1.h"
 
 #include <cctype>
+#include <cstddef>
 #include <cstdint>
 
 #include "forms/arith.h"

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "forms/form.h"
 #include "forms/run_time_error.h"

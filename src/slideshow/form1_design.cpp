@@ -2,6 +2,8 @@
 // order. Positions and sizes in twips relative to the container.
 #include "slideshow/form1.h"
 
+#include <vector>
+
 namespace quildor {
 
 using forms::Bevel;

@@ -19,10 +19,16 @@ MAGENTA = (255, 0, 255)
 POINTER = os.environ.get("QUILDOR_VIRTUAL_POINTER", "")
 
 
+def _no_scanout_flag():
+    probe = subprocess.run(["sway", "-D", "noscanout", "--version"], capture_output=True,
+                           text=True, timeout=30)
+    return [] if "noscanout" in probe.stdout + probe.stderr else ["-D", "noscanout"]
+
+
 class Sway:
-    """outputs: (name, width, height, x, y, scale) of each, in the order the compositor makes
-    them (the first is Qt's primary screen). `name` is the Xwayland display, once X11 programs
-    are to run (xwayland=True)."""
+    """outputs: (name, width, height, x, y, scale) of each; the slide show belongs on the one at
+    (0, 0), whatever order sway announces them in. `name` is the Xwayland display, once X11
+    programs are to run (xwayland=True)."""
 
     def __init__(self, outputs, xwayland=False):
         for tool in ("sway", "grim", "wtype", "swaymsg"):
@@ -53,8 +59,11 @@ class Sway:
                "WLR_LIBINPUT_NO_DEVICES": "1"}
         self.log = open(os.path.join(self.home, "sway.log"), "w")
         # Without direct scan-out: a full-screen window's buffer would go to the output as it is,
-        # and the screenshots would show the output's last composed frame instead.
-        self.proc = subprocess.Popen(["sway", "-D", "noscanout", "-c", config], env=env,
+        # and the screenshots would show the output's last composed frame instead. sway 1.7 turns
+        # it off with a debug flag, which later versions reject; wlroots from 0.17 on, with a
+        # variable.
+        env["WLR_SCENE_DISABLE_DIRECT_SCANOUT"] = "1"
+        self.proc = subprocess.Popen(["sway"] + _no_scanout_flag() + ["-c", config], env=env,
                                      stdout=self.log, stderr=subprocess.STDOUT, **AS_NOBODY)
         self.helpers = []
         try:

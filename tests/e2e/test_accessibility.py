@@ -51,13 +51,13 @@ class DialogAccessibility(unittest.TestCase):
 
     def test_buttons_and_spin_box_by_role_name_and_value(self):
         nodes = self.tree()
-        self.one(nodes, "dialog", "Screen Saver Settings")
+        self.one(nodes, "ROLE_DIALOG", "Screen Saver Settings")
         for name in ("Set", "Help", "Exit"):
-            self.assertTrue(self.one(nodes, "push button", name)["focusable"])
-        self.assertTrue(self.one(nodes, "push button", "Set")["focused"])
-        spin = self.one(nodes, "spin button", "Set Slide Show Delay")
+            self.assertTrue(self.one(nodes, "ROLE_PUSH_BUTTON", name)["focusable"])
+        self.assertTrue(self.one(nodes, "ROLE_PUSH_BUTTON", "Set")["focused"])
+        spin = self.one(nodes, "ROLE_SPIN_BUTTON", "Set Slide Show Delay")
         self.assertEqual((spin["value"], spin["text"]), (1.0, "1 Second"))
-        self.assertEqual(len([n for n in nodes if n["role"] == "push button"]), 3,
+        self.assertEqual(len([n for n in nodes if n["role"] == "ROLE_PUSH_BUTTON"]), 3,
                          "the spin box's arrows are part of it, not buttons of their own")
 
         watcher = subprocess.Popen([SYSTEM_PYTHON, PROBE, "watch"], env=self.env,
@@ -79,7 +79,7 @@ class DialogAccessibility(unittest.TestCase):
         self.assertTrue(self.read_until(watcher, lines, "value Set Slide Show Delay 60.0 60 Seconds",
                                         WINDOW_TIMEOUT), lines)
         self.assertIn("focused Set Slide Show Delay", lines)
-        spin = self.one(self.tree(), "spin button", "Set Slide Show Delay")
+        spin = self.one(self.tree(), "ROLE_SPIN_BUTTON", "Set Slide Show Delay")
         self.assertEqual((spin["value"], spin["text"], spin["focused"]), (60.0, "60 Seconds", True))
 
     @staticmethod

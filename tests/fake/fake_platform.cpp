@@ -1,6 +1,8 @@
 #include "fake/fake_platform.h"
 
+#include <cstdint>
 #include <memory>
+#include <string>
 
 #include "forms/run_time_error.h"
 

@@ -2,6 +2,7 @@
 // Exit throws ProgramExit (not a std::exception, so no failure trap of the program catches it).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -9,6 +10,7 @@
 #include <set>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"

@@ -7,6 +7,7 @@
 
 #include <QGuiApplication>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>

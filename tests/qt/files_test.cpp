@@ -8,6 +8,7 @@
 #include <QImage>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -15,6 +16,7 @@
 #include <functional>
 #include <iterator>
 #include <set>
+#include <string>
 
 #include "forms/run_time_error.h"
 #include "platform/qt/dir_enum.h"

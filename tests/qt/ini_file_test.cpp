@@ -12,6 +12,8 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <string>
+#include <vector>
 
 #include "forms/run_time_error.h"
 #include "platform/qt/qt_platform.h"

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <string>
+#include <vector>
+
 #include "fake/fake_platform.h"
 #include "forms/pointer.h"
 #include "forms/run_time_error.h"

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <vector>
+
 #include "fake/fake_platform.h"
 #include "forms/run_time_error.h"
 #include "settings_dialog/frm_ss_settings.h"

@@ -1,7 +1,10 @@
 // The slide-show step on the fake platform: passes through the folder, failures and captions.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fake/fake_platform.h"

@@ -6,6 +6,7 @@
 #include <oleacc.h>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>

@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "forms/run_time_error.h"

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <csetjmp>
+#include <cstddef>
 #include <vector>
 
 #include "forms/picture_header.h"

@@ -11,7 +11,8 @@ namespace quildor::qt {
 
 class FormWidget;
 
-// Makes Qt ask this backend for the accessible interfaces of control widgets; once per process.
+// Makes Qt ask this backend for the accessible interfaces of the forms' windows and controls;
+// once per process, before the first window is made.
 void InstallAccessibleFactory();
 
 // Tells assistive technology that the value of `spin` (the caption of its value panel) changed.

@@ -9,6 +9,7 @@
 #include <QToolButton>
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 #include "forms/drawing.h"
 #include "forms/event_log.h"
@@ -366,7 +367,6 @@ class SpinWidget : public ControlWidgetBase<QWidget> {
 }  // namespace
 
 QWidget* CreateControlWidget(FormWidget& form, Control& c, QWidget* parent) {
-  InstallAccessibleFactory();
   switch (c.Kind()) {
     case ControlKind::Panel3D: return new PanelWidget(form, c, parent);
     case ControlKind::Image: return new ImageWidget(form, c, parent);

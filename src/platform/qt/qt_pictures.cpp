@@ -12,8 +12,12 @@
 #include <QTransform>
 
 #include <cerrno>
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "forms/picture_header.h"
 #include "forms/run_time_error.h"

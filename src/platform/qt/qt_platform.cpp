@@ -19,13 +19,17 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "forms/event_log.h"
 #include "forms/run_time_error.h"
 #include "platform/qt/ini_file.h"
+#include "platform/qt/qt_accessible.h"
 #include "platform/qt/qt_pictures.h"
 #include "platform/qt/qt_views.h"
 
@@ -54,6 +58,9 @@ std::string EnvOr(const char* name, const std::string& fallback) {
 QtPlatform::QtPlatform(std::string command_line) : command_line_(std::move(command_line)) {
   RegisterResources();
   InstallFontSubstitutes();
+  // Before any window exists: Qt 6.8 makes and keeps a default accessible interface for a
+  // window as soon as its title is set, so a factory installed later is never asked for it.
+  InstallAccessibleFactory();
 }
 
 void QtPlatform::DestroyViews() { forms_.clear(); }

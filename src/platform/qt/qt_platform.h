@@ -10,10 +10,12 @@
 #include <QSocketNotifier>
 #include <QWidget>
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "forms/pointer.h"
 #include "platform/platform.h"

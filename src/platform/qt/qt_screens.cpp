@@ -6,6 +6,11 @@
 #include <QPixmap>
 #include <QWindow>
 
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+#include "forms/screens.h"
 #include "platform/qt/qt_platform.h"
 
 namespace quildor::qt {
@@ -23,7 +28,20 @@ bool OnXWayland() {
 
 }  // namespace
 
-QScreen* SlideShowScreen() { return QGuiApplication::primaryScreen(); }
+QScreen* SlideShowScreen() {
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  if (screens.isEmpty()) return QGuiApplication::primaryScreen();
+  // A bare X server names its primary output (RandR); a Wayland compositor tells a Qt client
+  // none, and Qt takes the first output announced, as sway's Xwayland does for RandR.
+  const bool named = !OnWayland() && !OnXWayland();
+  std::vector<forms::ScreenPlace> places;
+  std::optional<std::size_t> primary;
+  for (QScreen* screen : screens) {
+    if (named && screen == QGuiApplication::primaryScreen()) primary = places.size();
+    places.push_back({screen->geometry().x(), screen->geometry().y()});
+  }
+  return screens[static_cast<qsizetype>(forms::SlideShowScreenIndex(places, primary))];
+}
 
 QCursor BlankCursor() {
   // A pixmap, not a bitmap and mask: Qt's Wayland plugin makes a cursor image from the pixmap

@@ -4,6 +4,8 @@
 
 #include <oleacc.h>
 
+#include <string>
+
 #include "forms/drawing.h"
 #include "forms/event_log.h"
 #include "forms/keyboard.h"

@@ -4,10 +4,11 @@
 #include <wincodec.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
-#include <vector>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "forms/picture_header.h"
 #include "forms/run_time_error.h"

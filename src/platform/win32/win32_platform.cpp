@@ -2,6 +2,9 @@
 
 #include <objbase.h>
 
+#include <cstddef>
+#include <utility>
+
 #include "forms/event_log.h"
 #include "forms/run_time_error.h"
 #include "platform/win32/win32_dpi.h"

@@ -5,6 +5,10 @@
 
 #include <oleacc.h>
 
+#include <optional>
+#include <string>
+#include <utility>
+
 #include "forms/drawing.h"
 #include "forms/keyboard.h"
 #include "forms/run_time_error.h"
