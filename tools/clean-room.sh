@@ -41,6 +41,7 @@ fi
 base=${QUILDOR_CLEAN_ROOM_DIR:-/var/tmp/quildor-clean-room}
 mkdir -p "$base"
 root=$(mktemp -d "$base/$suite.XXXXXX")
+chmod 755 "$root"   # the tree's /, which unprivileged users of the tests must traverse
 mounts=()
 
 cleanup() {
@@ -113,12 +114,13 @@ echo "clean-room: $(git -C "$repo" log -1 --format='%h %s' | cut -c1-100)"
 for command in "$@"; do
   echo "clean-room ($suite): $command"
   step=$SECONDS
-  set +e
+  # In the background, so that a signal to this script is taken at once (the wait ends) and the
+  # clean-up ends the command too.
   chroot "$root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb \
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-    /bin/bash -c 'cd /work/quildor && eval "$1"' command "$command"
-  status=$?
-  set -e
+    /bin/bash -c 'cd /work/quildor && eval "$1"' command "$command" </dev/null &
+  status=0
+  wait $! || status=$?
   echo "clean-room ($suite): '$command' exited $status after $((SECONDS - step)) s"
   [ $status -eq 0 ] || exit $status
 done

@@ -292,8 +292,7 @@ class Program:
         """Closes the program's windows as the system does at log-off (Windows: WM_CLOSE to each
         of its windows; Linux: SIGTERM, which the program takes as the same request)."""
         if KIND == "wine":
-            subprocess.run([WINE, os.environ["QUILDOR_SEND_CLOSE"]], env=self.env, check=True,
-                           timeout=60)
+            wine_run([os.environ["QUILDOR_SEND_CLOSE"]], self.env, check=True)
         else:
             self.proc.send_signal(signal.SIGTERM)
 
@@ -341,15 +340,22 @@ def set_linux_settings(settings, config_home):
             f.write("%s=%s\n" % (key, value))
 
 
-def wine_reg(args, env, check=False):
-    """Wine's reg command with `args`; its standard output as text. The output goes through a
-    file, not a pipe: the wineserver and services a Wine program starts inherit it, and would
-    keep a pipe open for the seconds they linger after the program has ended."""
+def wine_run(args, env, timeout=60, check=False, stderr=subprocess.STDOUT, loader=None):
+    """Runs the Windows program `args` (its path, then its arguments) with the build's Wine
+    loader, or `loader`, until it ends; a CompletedProcess with its output as text. The output
+    goes through a file, never a pipe: the wineserver and services a Wine program starts inherit
+    it, and would keep a pipe open for as long as they linger after the program has ended."""
     with tempfile.TemporaryFile() as out:
-        subprocess.run([WINE, "reg"] + list(args), env=env, stdout=out, stderr=subprocess.DEVNULL,
-                       check=check, timeout=60)
+        done = subprocess.run([loader or WINE] + list(args), env=env, stdout=out, stderr=stderr,
+                              check=check, timeout=timeout)
         out.seek(0)
-        return out.read().decode("utf-8", "replace")
+        done.stdout = out.read().decode("utf-8", "replace")
+        return done
+
+
+def wine_reg(args, env, check=False):
+    """Wine's reg command with `args`; its standard output as text."""
+    return wine_run(["reg"] + list(args), env, check=check, stderr=subprocess.DEVNULL).stdout
 
 
 def set_wine_settings(settings, env):
@@ -391,15 +397,13 @@ def screen_scale(scale):
         return
     key = r"HKCU\Control Panel\Desktop"
     env = dict(os.environ, WINEDEBUG="-all")
-    subprocess.run([WINE, "reg", "add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d",
-                    str(round(96 * scale)), "/f"], env=env, check=True, capture_output=True,
-                   timeout=60)
+    wine_reg(["add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(round(96 * scale)),
+              "/f"], env, check=True)
     try:
         yield {}
     finally:
         end_wine()
-        subprocess.run([WINE, "reg", "delete", key, "/v", "LogPixels", "/f"], env=env,
-                       check=True, capture_output=True, timeout=60)
+        wine_reg(["delete", key, "/v", "LogPixels", "/f"], env, check=True)
         end_wine()
 
 

@@ -2,10 +2,9 @@
 mouse moved for the fourth time over the window (or over the photograph); the caption panel, the
 banner and the frame's bevel ignore the mouse. A close from outside shows the cursor twice."""
 import os
-import subprocess
 import unittest
 
-from harness import KIND, WINE, Session, WINDOW_TIMEOUT, wait_for, wine_env
+from harness import KIND, Session, WINDOW_TIMEOUT, wait_for, wine_env, wine_run
 
 # Places on a 1024 x 768 screen.
 SURFACE = [(30, 30), (60, 700), (1000, 40), (990, 740)]      # black window surface
@@ -80,9 +79,7 @@ class Dismissal(unittest.TestCase):
             program = s.start(["/s"], settings={"Interval": "60"})
             s.wait_for_slide_show(program)
             if KIND == "wine":
-                posted = subprocess.run([WINE, os.environ["QUILDOR_POST_MOVES"], "10"],
-                                        env=wine_env(s.display), capture_output=True, text=True,
-                                        timeout=60)
+                posted = wine_run([os.environ["QUILDOR_POST_MOVES"], "10"], wine_env(s.display))
                 self.assertIn("posted 10 moves to QuildorControl", posted.stdout)
             # Each real move counts, the first one behind everything posted before it.
             for i, at in enumerate(PHOTO_CORNERS[1:], 1):

@@ -9,7 +9,7 @@ import time
 import unittest
 
 from harness import (AS_NOBODY, EXE, KIND, SWITCHES_USER, Session, WINDOW_TIMEOUT, WINE,
-                     hand_over, set_linux_settings, wait_for, wine_env)
+                     hand_over, set_linux_settings, wait_for, wine_env, wine_run)
 
 
 @unittest.skipUnless(KIND == "wine", "the preview and short names are Windows' own")
@@ -19,30 +19,39 @@ class WindowsScreenSaver(unittest.TestCase):
         # the preview's child takes its parent's DPI awareness either way.
         for args in ([], ["--unaware"]):
             with Session(1024, 768) as s:
-                host = subprocess.run([WINE, os.environ["QUILDOR_PREVIEW_HOST"], EXE] + args,
-                                      env=wine_env(s.display), capture_output=True, text=True,
-                                      timeout=120)
-                self.assertEqual(host.returncode, 0, host.stdout + host.stderr)
+                host = wine_run([os.environ["QUILDOR_PREVIEW_HOST"], EXE] + args,
+                                wine_env(s.display), timeout=120)
+                self.assertEqual(host.returncode, 0, host.stdout)
 
     def test_five_previews_in_a_row_and_a_slide_show_beside_one(self):
         """Screen Saver Settings starts a new preview each time its choice changes and destroys
         the old one's window: five copies in a row, each drawing at once, each ending within a
         second; a preview never keeps the slide show from starting."""
-        with Session(1024, 768) as s:
+        # The host's output goes to a file (see wine_run), read as it grows.
+        with Session(1024, 768) as s, tempfile.TemporaryFile("w+") as output:
             host = subprocess.Popen([WINE, os.environ["QUILDOR_PREVIEW_HOST"], EXE, "--times", "5",
                                      "--hold"], env=wine_env(s.display), stdin=subprocess.PIPE,
-                                    stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+                                    stdout=output, stderr=subprocess.STDOUT, text=True)
+
+            def said():
+                output.seek(0)
+                return output.read()
             try:
-                self.assertEqual(host.stdout.readline().strip(), "shown")
+                wait_for(lambda: "shown" in said() or host.poll() is not None, 120,
+                         "the first preview")
+                self.assertIn("shown", said())
                 program = s.start(["/s"], settings={"Interval": "60"})
                 s.wait_for_slide_show(program)
                 s.display.xdotool("key", "a")
                 self.assertEqual(program.wait_exit(), 0)
-                out, _ = host.communicate("go\n", timeout=180)
+                host.stdin.write("go\n")
+                host.stdin.close()
+                host.wait(180)
             finally:
                 if host.poll() is None:
                     host.kill()
                     host.wait()
+            out = said()
             self.assertEqual(host.returncode, 0, out)
             self.assertEqual(out.count("ended"), 5, out)
 
@@ -60,9 +69,8 @@ class WindowsScreenSaver(unittest.TestCase):
             long_path = os.path.join(tmp, "Quildor Anthology Screen Saver.scr")
             shutil.copy(EXE, long_path)
             windows_path = "Z:" + long_path.replace("/", "\\")
-            short = subprocess.run([WINE, "winepath", "-s", windows_path], env=wine_env(s.display),
-                                   capture_output=True, text=True,
-                                   timeout=60).stdout.strip().splitlines()[-1]
+            short = wine_run(["winepath", "-s", windows_path], wine_env(s.display),
+                             stderr=subprocess.DEVNULL).stdout.strip().splitlines()[-1]
             self.assertRegex(short, r"(?i)~\w+\.scr$")
             program = s.start(["/s"], settings={"Interval": "60"}, exe=short)
             window = s.wait_for_slide_show(program)

@@ -11,7 +11,7 @@ import sys
 import tempfile
 import unittest
 
-from harness import Session, WINDOW_TIMEOUT, end_wine, wait_for, wine_env, wine_reg
+from harness import Session, WINDOW_TIMEOUT, end_wine, wait_for, wine_env, wine_reg, wine_run
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(os.path.dirname(HERE))
@@ -99,18 +99,17 @@ class Setup(unittest.TestCase):
         Reg.display = None
 
     def run32(self, *args):
-        return subprocess.run([WINE32] + list(args), env=wine_env(self.session.display),
-                              capture_output=True, text=True, timeout=300)
+        return wine_run(args, wine_env(self.session.display), timeout=300, loader=WINE32)
 
     def install(self):
         done = self.run32(self.setup, "/S")
-        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        self.assertEqual(done.returncode, 0, done.stdout)
 
     def uninstall(self):
         # The uninstaller runs a copy of itself from the temporary folder and returns at once:
         # done when it has removed itself and its entry.
         done = self.run32(os.path.join(PROGRAM_DIR, "uninstall.exe"), "/S")
-        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        self.assertEqual(done.returncode, 0, done.stdout)
         wait_for(lambda: not os.path.exists(PROGRAM_DIR) and value(UNINSTALL, "Publisher") is None,
                  WINDOW_TIMEOUT, "the uninstaller to finish")
 
