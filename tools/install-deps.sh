@@ -53,7 +53,9 @@ if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures
   $SUDO dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
+# A mirror caught mid-sync fails one index now and then; the lists it did fetch still serve, and
+# the install below says plainly if a package is then missing.
+$SUDO apt-get update -qq || echo "install-deps: some package lists could not be refreshed; going on with those apt has" >&2
 # apt's own progress is not wanted; its errors are, with the log of the step that failed.
 log=$(mktemp)
 if ! $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >"$log" 2>&1; then
