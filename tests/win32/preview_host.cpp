@@ -12,6 +12,7 @@
 // Exit status 0 when all of that holds; otherwise it says what failed.
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cwchar>
 #include <string>

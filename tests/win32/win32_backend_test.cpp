@@ -6,6 +6,7 @@
 #include <oleacc.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
