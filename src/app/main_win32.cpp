@@ -17,5 +17,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   module.Start();
   const int status = platform.RunMessageLoop();
   platform.DestroyViews();
-  return status;
+  // Ends at once, as every end of the program does: a photograph still loading from a stuck
+  // drive is abandoned, not waited for.
+  platform.Exit(status);
 }

@@ -34,6 +34,7 @@ const char* EventName(forms::Event e) {
     case forms::Event::Timer: return "Timer";
     case forms::Event::SpinUp: return "SpinUp";
     case forms::Event::SpinDown: return "SpinDown";
+    case forms::Event::LoadComplete: return "LoadComplete";
   }
   return "?";
 }

@@ -186,7 +186,8 @@ Control::Design DesignRow(std::string name, ControlKind kind, std::string contai
 
 // The events a backend delivers. Handlers ignore the events' arguments, so none are carried.
 enum class Event : std::uint8_t {
-  Load, QueryUnload, Unload, KeyDown, MouseDown, MouseMove, Click, Timer, SpinUp, SpinDown
+  Load, QueryUnload, Unload, KeyDown, MouseDown, MouseMove, Click, Timer, SpinUp, SpinDown,
+  LoadComplete   // the platform's loader finished the work a handler gave it (Platform::StartLoad)
 };
 
 // A window: its design, its controls in creation order, and its handlers (overridden by each

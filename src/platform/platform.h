@@ -1,10 +1,13 @@
 // The services the program asks of its operating system: one small interface with one
 // implementation per OS (platform/qt, platform/win32) and a full in-memory peer for tests
-// (tests/fake). Every call runs on the GUI thread. A call that fails throws forms::RunTimeError
-// with a clear message; the caller decides whether that is a handled failure or a fatal one.
+// (tests/fake). Every call runs on the GUI thread, except the photo folder's (DirStart, DirNext,
+// LoadPicture), which run only inside work handed to StartLoad. A call that fails throws
+// forms::RunTimeError with a clear message; the caller decides whether that is a handled failure
+// or a fatal one.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "forms/form.h"
@@ -40,6 +43,15 @@ class Platform {
   // complete and durable when the call returns; it never damages the store or another key.
   virtual void WriteSetting(const std::string& app, const std::string& section,
                             const std::string& key, const std::string& value) = 0;
+
+  // Runs `work` off the GUI thread, then delivers forms::Event::LoadComplete from `source` to
+  // `form` on the GUI thread, through the dispatcher like any event. The photo folder can stall
+  // a read for seconds (a disc spinning up, a sleeping network drive) or for ever (a server that
+  // is gone), and the GUI thread must go on answering the user meanwhile. The caller runs at most
+  // one job at a time; `work` catches its own failures. Ending the program never waits for a
+  // job: one still running when the process ends is abandoned.
+  virtual void StartLoad(forms::Form& form, const forms::Control& source,
+                         std::function<void()> work) = 0;
 
   // The wildcard file enumeration, one running enumeration for the whole program. DirStart begins
   // a new one for `pattern` (a folder path followed by a wildcard name such as "*.*", which matches

@@ -3,6 +3,9 @@
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
 
 #include "forms/arith.h"
 #include "forms/run_time_error.h"
@@ -91,6 +94,7 @@ void Form1::HandleEvent(forms::Event e, const forms::Control* source) {
     }
   }
   if (source == &Timer1 && e == Event::Timer) return Timer1_Timer();
+  if (source == &Timer1 && e == Event::LoadComplete) return Timer1_LoadComplete();
   // panYear, SSPanel1 and Image2 have no handlers.
 }
 
@@ -128,56 +132,89 @@ void Form1::PlaceColumn(double screen_width) {
   Image2.SetTop(static_cast<float>(double{panYear.Top()} + panYear.Height()));
 }
 
-// The slide-show step. Any failure in it (no disc, a folder without photographs, a file that is
-// not a picture) shows the message asking for the disc and ends the step; the timer goes on, so
-// the next tick tries again.
-void Form1::Timer1_Timer() {
-  try {
-    ShowNextPhoto();
-  } catch (const std::exception&) {
-    module_.MsgBox(kMissingPhotosText, kMissingPhotosTitle);
-  }
-}
+// One slide-show step's photo-folder work, done by the loader off the GUI thread: the
+// enumeration calls and the picture's load, with a copy of the first-photograph tick count,
+// which the GUI thread takes back when the step completes (as it stood at a failure, too).
+struct Form1::Step {
+  std::string dir;
+  int width = 0;   // Image1's size in pixels, which the picture is loaded for
+  int height = 0;
+  std::int16_t first_photo_ticks = 0;
+  // The result.
+  std::string path;
+  forms::Picture picture;
+  bool failed = false;
 
-void Form1::ShowNextPhoto() {
-  Platform& platform = module_.platform();
-  const std::string& dir = module_.PhotoDir;
+  void Run(Platform& platform) {
+    try {
+      ChoosePath(platform);
+      picture = platform.LoadPicture(path, width, height);
+    } catch (...) {   // nothing may leave the loader's thread
+      failed = true;
+    }
+  }
 
   // The first file of each pass is shown on three ticks: the enumeration is started afresh on
   // each of them. After that each tick takes the next file; at the end of the folder the pass
   // starts over within the same tick.
-  std::string path;
-  for (;;) {
-    if (FirstPhotoTicks <= 2) {
-      path = dir + platform.DirStart(dir + "*.*");
-      FirstPhotoTicks = forms::CheckedAdd<std::int16_t>(FirstPhotoTicks, 1);
-      break;
+  void ChoosePath(Platform& platform) {
+    for (;;) {
+      if (first_photo_ticks <= 2) {
+        path = dir + platform.DirStart(dir + "*.*");
+        first_photo_ticks = forms::CheckedAdd<std::int16_t>(first_photo_ticks, 1);
+        return;
+      }
+      const std::string name = platform.DirNext();
+      if (!name.empty()) {
+        path = dir + name;
+        return;
+      }
+      first_photo_ticks = 0;
     }
-    const std::string name = platform.DirNext();
-    if (!name.empty()) {
-      path = dir + name;
-      break;
-    }
-    FirstPhotoTicks = 0;
   }
+};
 
-  // The category code stands right behind the photo folder's name, which ends in "ildors": the
-  // two characters after the token and the separator that follows it. Case conversions go
-  // character by character and keep the length, so a position in one is valid in the other.
-  std::u32string chars = forms::DecodeUtf8(path);
-  std::u32string lower = chars;
-  for (char32_t& c : lower) c = platform.ToLower(c);
-  const std::size_t found = lower.find(U"ildors");
-  const std::size_t token = found == std::u32string::npos ? 0 : found + 1;   // 1-based; 0: none
+// The slide-show step. Any failure in it (no disc, a folder without photographs, a file that is
+// not a picture) shows the message asking for the disc and ends the step; the timer goes on, so
+// the next tick tries again. While a step's photograph is still loading (a slow or stuck drive),
+// a tick starts no other: steps never overlap or queue up, and the show keeps its photograph.
+void Form1::Timer1_Timer() {
+  if (step_) return;
+  step_ = std::make_shared<Step>();
+  step_->dir = module_.PhotoDir;
+  step_->width = forms::TwipsToPixels(Image1.Width());
+  step_->height = forms::TwipsToPixels(Image1.Height());
+  step_->first_photo_ticks = FirstPhotoTicks;
+  Platform& platform = module_.platform();
+  platform.StartLoad(*this, Timer1, [step = step_, &platform] { step->Run(platform); });
+}
 
-  Image1.SetPicture(platform.LoadPicture(path, forms::TwipsToPixels(Image1.Width()),
-                                         forms::TwipsToPixels(Image1.Height())));
+void Form1::Timer1_LoadComplete() {
+  const std::shared_ptr<Step> step = std::move(step_);
+  if (!step) return;
+  FirstPhotoTicks = step->first_photo_ticks;
+  if (step->failed) return module_.MsgBox(kMissingPhotosText, kMissingPhotosTitle);
+  try {
+    Platform& platform = module_.platform();
+    // The category code stands right behind the photo folder's name, which ends in "ildors":
+    // the two characters after the token and the separator that follows it. Case conversions
+    // go character by character and keep the length, so a position in one is valid in the
+    // other.
+    const std::u32string chars = forms::DecodeUtf8(step->path);
+    std::u32string lower = chars;
+    for (char32_t& c : lower) c = platform.ToLower(c);
+    const std::size_t found = lower.find(U"ildors");
+    const std::size_t token = found == std::u32string::npos ? 0 : found + 1;   // 1-based; 0: none
+    std::u32string upper = chars;
+    for (char32_t& c : upper) c = platform.ToUpper(c);
+    const std::size_t start = token + 7 - 1;   // 0-based index of the code's first character
+    const std::u32string code = start < upper.size() ? upper.substr(start, 2) : std::u32string();
 
-  std::u32string upper = chars;
-  for (char32_t& c : upper) c = platform.ToUpper(c);
-  const std::size_t start = token + 7 - 1;   // 0-based index of the code's first character
-  const std::u32string code = start < upper.size() ? upper.substr(start, 2) : std::u32string();
-  panYear.SetCaption(CaptionForCode(forms::EncodeUtf8(code)));
+    Image1.SetPicture(step->picture);
+    panYear.SetCaption(CaptionForCode(forms::EncodeUtf8(code)));
+  } catch (const std::exception&) {
+    module_.MsgBox(kMissingPhotosText, kMissingPhotosTitle);
+  }
 }
 
 void Form1::Form_KeyDown() { module_.EndProgram(); }

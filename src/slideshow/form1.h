@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -60,8 +61,14 @@ class Form1 : public forms::Form {
   // Centres the frame, the caption panel and the banner on a screen `screen_width` twips wide and
   // stacks them from the frame's top down.
   void PlaceColumn(double screen_width);
+  // The slide-show step in two halves: the tick hands the photo folder's work to the platform's
+  // loader, and the loader's completion puts the photograph and its caption up together, or
+  // shows the box asking for the disc.
   void Timer1_Timer();
-  void ShowNextPhoto();
+  void Timer1_LoadComplete();
+  struct Step;
+  // The step whose photograph is loading; a tick meanwhile starts none.
+  std::shared_ptr<Step> step_;
   void Form_KeyDown();
   void Form_MouseDown();
   void Form_MouseMove();

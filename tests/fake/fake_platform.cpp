@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "forms/run_time_error.h"
 
@@ -54,6 +55,15 @@ std::string FakePlatform::DirNext() {
     return "";
   }
   return running_[next_++];
+}
+
+bool FakePlatform::CompleteLoad(const Deliver& deliver) {
+  if (jobs.empty()) return false;
+  Job job = std::move(jobs.front());
+  jobs.erase(jobs.begin());
+  job.work();
+  deliver(*job.form, forms::Event::LoadComplete, job.source);
+  return true;
 }
 
 forms::Picture FakePlatform::LoadPicture(const std::string& path, int width, int height) {

@@ -76,6 +76,24 @@ class FakePlatform : public Platform {
                           const std::string& key, const std::string& def) override;
   void WriteSetting(const std::string& app, const std::string& section, const std::string& key,
                     const std::string& value) override;
+  // The loader: a job waits until the test completes it, as a real loader finishes before the
+  // next tick, after it, or never. CompleteLoad runs the oldest job's work and hands its
+  // LoadComplete event to `deliver` (the module's Dispatch); false when no job is waiting.
+  struct Job {
+    forms::Form* form;
+    const forms::Control* source;
+    std::function<void()> work;
+  };
+  std::vector<Job> jobs;
+  int jobs_started = 0;
+  void StartLoad(forms::Form& form, const forms::Control& source,
+                 std::function<void()> work) override {
+    jobs.push_back({&form, &source, std::move(work)});
+    ++jobs_started;
+  }
+  using Deliver = std::function<void(forms::Form&, forms::Event, const forms::Control*)>;
+  bool CompleteLoad(const Deliver& deliver);
+
   std::string DirStart(const std::string& pattern) override;
   std::string DirNext() override;
   forms::Picture LoadPicture(const std::string& path, int width, int height) override;

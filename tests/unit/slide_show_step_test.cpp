@@ -16,6 +16,18 @@ namespace {
 
 using fake::FakePlatform;
 
+// The loader finishes the step's work and hands its completion to the module.
+bool CompleteLoad(Module1& m, FakePlatform& p) {
+  return p.CompleteLoad(
+      [&m](forms::Form& f, forms::Event e, const forms::Control* c) { m.Dispatch(f, e, c); });
+}
+
+// One tick whose step the loader completes before the next tick.
+void TickAndLoad(Module1& m, FakePlatform& p) {
+  m.Dispatch(*m.form1(), forms::Event::Timer, &m.form1()->Timer1);
+  CompleteLoad(m, p);
+}
+
 class Step : public ::testing::Test {
  protected:
   // A folder with these files, all of them pictures unless listed in `broken`.
@@ -35,7 +47,7 @@ class Step : public ::testing::Test {
   std::string Tick() {
     const std::size_t boxes = platform.message_boxes.size();
     const std::size_t loads = platform.loaded.size();
-    module.Dispatch(form(), forms::Event::Timer, &form().Timer1);
+    TickAndLoad(module, platform);
     if (platform.message_boxes.size() > boxes) {
       EXPECT_EQ(platform.message_boxes.size(), boxes + 1);
       EXPECT_EQ(platform.loaded.size(), loads);
@@ -106,14 +118,14 @@ TEST_F(Step, AMissingOrEmptyFolderFailsAtEveryTickForTheRestOfTheRun) {
     m.Start();
     Form1& f = *m.form1();
     for (int i = 1; i <= 3; ++i) {
-      m.Dispatch(f, forms::Event::Timer, &f.Timer1);
+      TickAndLoad(m, p);
       EXPECT_EQ(f.FirstPhotoTicks, i);
     }
     EXPECT_EQ(p.dir_starts, 3);
     // Photographs arriving later are never reached: the ended enumeration fails at every tick.
     p.folders["/cd/QUILDORS/"] = {"A"};
     p.pictures.insert("/cd/QUILDORS/A");
-    for (int i = 0; i < 4; ++i) m.Dispatch(f, forms::Event::Timer, &f.Timer1);
+    for (int i = 0; i < 4; ++i) TickAndLoad(m, p);
     EXPECT_EQ(p.message_boxes.size(), 7u);
     EXPECT_EQ(p.dir_starts, 3);
     EXPECT_TRUE(p.loaded.empty());
@@ -144,7 +156,7 @@ TEST_F(Step, NoTickStartsAStepWhileAMessageBoxIsOpen) {
     if (inside) return;   // a box opened by the tick inside: the rule is broken, no deeper
     inside = true;
     ++ticks_in_box;
-    module.Dispatch(form(), forms::Event::Timer, &form().Timer1);
+    TickAndLoad(module, platform);
     inside = false;
   };
   EXPECT_EQ(Tick(), "box");
@@ -188,6 +200,75 @@ TEST_F(Step, TenThousandTicksKeepNothingButThePhotographShown) {
   EXPECT_EQ(form().Image1.GetPicture()->source.substr(12), platform.loaded.back().substr(12));
 }
 
+// The loader finishes when it finishes: before the next tick, after it, or never; or it fails.
+// Script: T a tick, C the loader completes its oldest job, K a key. `shown` is what each C put
+// up ("box" for the box asking for the disc); `ticks` the first-photograph count at the end.
+struct LoaderCase {
+  const char* name;
+  bool readable;
+  const char* script;
+  int jobs_started;
+  std::vector<std::string> shown;
+  int ticks;
+  bool ended;
+};
+
+class Loader : public ::testing::TestWithParam<LoaderCase> {};
+
+TEST_P(Loader, StepsNeverOverlapAndTheUserIsAnsweredMeanwhile) {
+  const LoaderCase& c = GetParam();
+  FakePlatform p;
+  p.folders["/cd/QUILDORS/"] = {"A", "MA"};
+  p.pictures = {"/cd/QUILDORS/A", "/cd/QUILDORS/MA"};
+  if (!c.readable) p.unreadable.insert("/cd/QUILDORS/");
+  p.settings[{"SCRNSAVE: The Quildor Anthology", "Settings", "QuildorsDir"}] = "/cd/QUILDORS/";
+  Module1 m(p);
+  m.Start();
+  Form1& f = *m.form1();
+  const std::string first_caption = f.panYear.Caption();
+  std::vector<std::string> shown;
+  bool ended = false;
+  for (const char* s = c.script; *s && !ended; ++s) {
+    try {
+      if (*s == 'T') m.Dispatch(f, forms::Event::Timer, &f.Timer1);
+      if (*s == 'K') m.Dispatch(f, forms::Event::KeyDown, nullptr);
+      if (*s == 'C') {
+        const std::size_t boxes = p.message_boxes.size();
+        ASSERT_TRUE(CompleteLoad(m, p)) << c.name << ": no job to complete";
+        shown.push_back(p.message_boxes.size() > boxes ? "box"
+                                                       : f.Image1.GetPicture()->source.substr(13));
+      }
+    } catch (const fake::ProgramExit& e) {
+      EXPECT_EQ(e.status, 0);
+      ended = true;
+    }
+    ASSERT_LE(p.jobs.size(), 1u) << c.name << ": steps overlap";
+  }
+  EXPECT_EQ(p.jobs_started, c.jobs_started) << c.name;
+  EXPECT_EQ(shown, c.shown) << c.name;
+  EXPECT_EQ(f.FirstPhotoTicks, c.ticks) << c.name;
+  EXPECT_EQ(ended, c.ended) << c.name;
+  if (shown.empty()) {
+    // Nothing completed: the design photograph and caption stand as they were.
+    EXPECT_EQ(f.Image1.GetPicture()->source, "design photo") << c.name;
+    EXPECT_EQ(f.panYear.Caption(), first_caption) << c.name;
+  } else if (shown.back() != "box") {
+    // The photograph and its caption went up together.
+    EXPECT_EQ(f.panYear.Caption(), shown.back() == "MA" ? "Quildor Matchbook Covers"
+                                                        : "  19A Ostrevan") << c.name;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Loader,
+    ::testing::Values(
+        LoaderCase{"before the next tick", true, "TCTCTCTC", 4, {"A", "A", "A", "MA"}, 3, false},
+        LoaderCase{"after the next tick", true, "TTCTTTCTC", 3, {"A", "A", "A"}, 3, false},
+        LoaderCase{"never", true, "TTTTT", 1, {}, 0, false},
+        LoaderCase{"never, and a key", true, "TTKT", 1, {}, 0, true},
+        LoaderCase{"a key before it completes", true, "TCTKC", 2, {"A"}, 1, true},
+        LoaderCase{"fails (no disc)", false, "TCTTC", 2, {"box", "box"}, 0, false}));
+
 struct CaptionCase {
   const char* dir;
   const char* name;
@@ -204,7 +285,7 @@ TEST_P(Captions, ComeFromTheTwoCharactersBehindTheFolderName) {
   platform.settings[{"SCRNSAVE: The Quildor Anthology", "Settings", "QuildorsDir"}] = c.dir;
   Module1 module(platform);
   module.Start();
-  module.Dispatch(*module.form1(), forms::Event::Timer, &module.form1()->Timer1);
+  TickAndLoad(module, platform);
   ASSERT_TRUE(platform.message_boxes.empty());
   EXPECT_EQ(module.form1()->panYear.Caption(), c.caption);
 }

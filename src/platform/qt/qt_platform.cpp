@@ -24,6 +24,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <utility>
 
 #include "forms/event_log.h"
@@ -55,7 +56,16 @@ std::string EnvOr(const char* name, const std::string& fallback) {
 
 }  // namespace
 
-QtPlatform::QtPlatform(std::string command_line) : command_line_(std::move(command_line)) {
+// Where the loader's thread posts a finished job's completion: a QObject of the GUI thread, or
+// none once the platform is gone.
+struct QtPlatform::Completions {
+  std::mutex mutex;
+  QObject* receiver = nullptr;
+};
+
+QtPlatform::QtPlatform(std::string command_line)
+    : command_line_(std::move(command_line)), completions_(std::make_shared<Completions>()) {
+  completions_->receiver = new QObject();
   RegisterResources();
   InstallFontSubstitutes();
   // Before any window exists: Qt 6.8 makes and keeps a default accessible interface for a
@@ -64,6 +74,19 @@ QtPlatform::QtPlatform(std::string command_line) : command_line_(std::move(comma
 }
 
 void QtPlatform::DestroyViews() { forms_.clear(); }
+
+void QtPlatform::StartLoad(forms::Form& form, const forms::Control& source,
+                           std::function<void()> work) {
+  load_scale_ = SlideShowScreen()->devicePixelRatio();
+  loader_.Post([this, &form, &source, work = std::move(work), done = completions_] {
+    work();
+    const std::lock_guard<std::mutex> lock(done->mutex);
+    if (!done->receiver) return;
+    QMetaObject::invokeMethod(
+        done->receiver, [this, &form, &source] { Deliver(form, forms::Event::LoadComplete, &source); },
+        Qt::QueuedConnection);
+  });
+}
 
 namespace {
 int g_signal_fds[2] = {-1, -1};
@@ -102,6 +125,10 @@ void QtPlatform::CloseAllFromOutside() {
 QtPlatform::~QtPlatform() {
   forms_.clear();
   if (lock_fd_ >= 0) ::close(lock_fd_);
+  // A job still running posts nothing from now on.
+  const std::lock_guard<std::mutex> lock(completions_->mutex);
+  delete completions_->receiver;
+  completions_->receiver = nullptr;
 }
 
 std::string QtPlatform::LockPath() {
@@ -221,8 +248,10 @@ void QtPlatform::WriteSetting(const std::string& app, const std::string& section
 
 forms::Picture QtPlatform::LoadPicture(const std::string& path, int width, int height) {
   // The control's size is in logical pixels; on a high-DPI screen the photograph is decoded and
-  // scaled once to its size in device pixels, so that it is drawn 1:1, every pixel sharp.
-  const qreal scale = SlideShowScreen()->devicePixelRatio();
+  // scaled once to its size in device pixels, so that it is drawn 1:1, every pixel sharp. On the
+  // loader's thread, the scale its job was started with.
+  const double loading = load_scale_;
+  const qreal scale = loading > 0 ? loading : SlideShowScreen()->devicePixelRatio();
   return LoadPictureFile(path, qRound(width * scale), qRound(height * scale));
 }
 

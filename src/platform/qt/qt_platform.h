@@ -10,6 +10,7 @@
 #include <QSocketNotifier>
 #include <QWidget>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -18,6 +19,7 @@
 #include <utility>
 
 #include "forms/pointer.h"
+#include "forms/worker.h"
 #include "platform/platform.h"
 #include "platform/qt/dir_enum.h"
 
@@ -45,6 +47,8 @@ class QtPlatform : public Platform {
                           const std::string& key, const std::string& def) override;
   void WriteSetting(const std::string& app, const std::string& section, const std::string& key,
                     const std::string& value) override;
+  void StartLoad(forms::Form& form, const forms::Control& source,
+                 std::function<void()> work) override;
   std::string DirStart(const std::string& pattern) override { return dir_.Start(pattern); }
   std::string DirNext() override { return dir_.Next(); }
   forms::Picture LoadPicture(const std::string& path, int width, int height) override;
@@ -110,6 +114,12 @@ class QtPlatform : public Platform {
   QSize foreign_size_;
   std::map<const forms::Form*, std::unique_ptr<FormWidget>> forms_;
   forms::PointerMoves moves_;
+  // The loader: its thread, where its completions are posted for the GUI thread (shared with
+  // jobs that may outlive this platform), and the slide show's scale for the pictures it loads.
+  struct Completions;
+  std::shared_ptr<Completions> completions_;
+  std::atomic<double> load_scale_{0};
+  forms::Worker loader_;
 };
 
 }  // namespace quildor::qt

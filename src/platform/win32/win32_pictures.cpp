@@ -43,8 +43,10 @@ struct ComPtr {
 // refused.
 constexpr LONGLONG kMaxFileBytes = 256LL << 20;
 
+// One factory per thread (the GUI thread's and the loader's), each made in its own thread's COM
+// apartment, never passed between them.
 IWICImagingFactory* Factory() {
-  static IWICImagingFactory* factory = [] {
+  thread_local IWICImagingFactory* factory = [] {
     IWICImagingFactory* f = nullptr;
     const HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                                         IID_IWICImagingFactory, reinterpret_cast<void**>(&f));

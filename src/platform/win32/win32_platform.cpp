@@ -3,6 +3,8 @@
 #include <objbase.h>
 
 #include <cstddef>
+#include <functional>
+#include <memory>
 #include <utility>
 
 #include "forms/event_log.h"
@@ -89,14 +91,60 @@ std::vector<RECT> Win32Platform::OtherMonitors() const {
   return others;
 }
 
+namespace {
+// A finished loader job, posted to the loader's window: WPARAM is the job.
+constexpr UINT kLoadComplete = WM_APP + 1;
+constexpr wchar_t kLoaderClass[] = L"QuildorLoader";
+
+struct LoadJob {
+  forms::Form* form;
+  const forms::Control* source;
+  std::function<void()> work;
+};
+}  // namespace
+
 Win32Platform::Win32Platform(HINSTANCE instance, std::string command_line)
-    : instance_(instance), command_line_(std::move(command_line)) {
+    : instance_(instance),
+      command_line_(std::move(command_line)),
+      // The loader's thread reads pictures through WIC, a COM component, in an apartment of
+      // its own.
+      loader_([] { CoInitializeEx(nullptr, COINIT_MULTITHREADED); }) {
   com_initialized_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
   FormWindow::RegisterClasses(instance);
   PreviewWindow::RegisterClass(instance);
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = LoaderProc;
+  wc.hInstance = instance;
+  wc.lpszClassName = kLoaderClass;
+  RegisterClassW(&wc);
+  // A message-only window: it never shows, and message boxes' own loops dispatch to it too.
+  loader_window_ = CreateWindowExW(0, kLoaderClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                   instance, nullptr);
+  SetWindowLongPtrW(loader_window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+void Win32Platform::StartLoad(forms::Form& form, const forms::Control& source,
+                              std::function<void()> work) {
+  load_scale_ = PrimaryScale().device_per_logical;
+  auto* job = new LoadJob{&form, &source, std::move(work)};
+  HWND done = loader_window_;
+  loader_.Post([job, done] {
+    job->work();
+    if (!PostMessageW(done, kLoadComplete, reinterpret_cast<WPARAM>(job), 0)) delete job;
+  });
+}
+
+LRESULT CALLBACK Win32Platform::LoaderProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg != kLoadComplete) return DefWindowProcW(hwnd, msg, wp, lp);
+  const std::unique_ptr<LoadJob> job(reinterpret_cast<LoadJob*>(wp));
+  auto* self = reinterpret_cast<Win32Platform*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (self) self->Deliver(*job->form, forms::Event::LoadComplete, job->source);
+  return 0;
 }
 
 Win32Platform::~Win32Platform() {
+  // A job still running posts to a window that is gone, and its post fails.
+  if (loader_window_) DestroyWindow(loader_window_);
   DestroyViews();
   CloseFind();
   if (instance_mutex_) CloseHandle(instance_mutex_);
@@ -199,8 +247,10 @@ std::string Win32Platform::DirNext() {
 
 forms::Picture Win32Platform::LoadPicture(const std::string& path, int width, int height) {
   // The control's size is in logical pixels; on a high-DPI monitor the photograph is decoded and
-  // scaled once to its size in device pixels, so that it is drawn 1:1, every pixel sharp.
-  const forms::Scale scale = PrimaryScale();
+  // scaled once to its size in device pixels, so that it is drawn 1:1, every pixel sharp. On the
+  // loader's thread, the scale its job was started with.
+  const double loading = load_scale_;
+  const forms::Scale scale = loading > 0 ? forms::Scale{loading} : PrimaryScale();
   return LoadPictureFile(LongPath(Widen(path)), path, scale.Pixels(width), scale.Pixels(height));
 }
 

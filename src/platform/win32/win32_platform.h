@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -18,6 +20,7 @@
 #include <vector>
 
 #include "forms/pointer.h"
+#include "forms/worker.h"
 #include "platform/platform.h"
 
 namespace quildor::win32 {
@@ -57,6 +60,8 @@ class Win32Platform : public Platform {
                           const std::string& key, const std::string& def) override;
   void WriteSetting(const std::string& app, const std::string& section, const std::string& key,
                     const std::string& value) override;
+  void StartLoad(forms::Form& form, const forms::Control& source,
+                 std::function<void()> work) override;
   std::string DirStart(const std::string& pattern) override;
   std::string DirNext() override;
   forms::Picture LoadPicture(const std::string& path, int width, int height) override;
@@ -108,6 +113,12 @@ class Win32Platform : public Platform {
   std::unique_ptr<PreviewWindow> preview_;
   std::optional<std::vector<RECT>> monitors_;
   forms::PointerMoves moves_;
+  // The loader: its thread, the message-only window its completions are posted to, and the
+  // primary monitor's scale for the pictures it loads.
+  HWND loader_window_ = nullptr;
+  static LRESULT CALLBACK LoaderProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  std::atomic<double> load_scale_{0};
+  forms::Worker loader_;
 };
 
 }  // namespace quildor::win32
