@@ -1,4 +1,5 @@
 #include "platform/qt/qt_platform.h"
+#include "platform/qt/qt_box_inside.h"
 #include "platform/qt/qt_screens.h"
 
 #include <fcntl.h>
@@ -293,19 +294,31 @@ FormWidget* QtPlatform::WidgetOf(const forms::Form& form) const {
 
 void QtPlatform::MsgBox(const std::string& text, const std::string& title) {
   // Owned by the program's visible window, so that it stands above it.
-  QWidget* owner = nullptr;
+  FormWidget* owner = nullptr;
   for (const auto& [form, view] : forms_) {
     if (view->isVisible()) owner = view.get();
   }
   QString shown = QString::fromStdString(text);
   shown.replace("\r\n", "\n");
+  if (owner && owner->FullScreen() && OnWaylandDesktop()) {
+    // Over a full-screen slide show on a Wayland desktop the box is drawn inside the show, where
+    // no compositor can misplace it. The show's own input waits until it is answered; the
+    // pointer, hidden over the show, shows over the box.
+    box_inside_ = true;
+    const bool hidden = cursor_counter_ < 0;
+    if (hidden) QGuiApplication::restoreOverrideCursor();
+    ExecInside(*owner, owner->BoxCentre(), QString::fromStdString(title), shown);
+    if (hidden) QGuiApplication::setOverrideCursor(BlankCursor());
+    box_inside_ = false;
+    return;
+  }
   QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title), shown, QMessageBox::Ok,
                   owner);
   box.setObjectName("QuildorMessageBox");
   box.setTextFormat(Qt::PlainText);
   box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
   box.setCursor(Qt::ArrowCursor);
-  ExecOver(box, owner);
+  box.exec();
 }
 
 void QtPlatform::Exit(int status) {
@@ -314,6 +327,7 @@ void QtPlatform::Exit(int status) {
 }
 
 void QtPlatform::DeliverMove(forms::Form& form, const forms::Control* source, QPointF global) {
+  if (box_inside_) return;
   if (moves_.IsMovement(form, source, {global.x(), global.y()})) {
     Deliver(form, forms::Event::MouseMove, source);
   }
@@ -325,6 +339,10 @@ void QtPlatform::FormShown(const forms::Form& form) {
 }
 
 void QtPlatform::Deliver(forms::Form& form, forms::Event e, const forms::Control* source) {
+  // A box drawn inside the slide show is modal: the user's input is the box's alone.
+  const bool input = e == forms::Event::KeyDown || e == forms::Event::MouseDown ||
+                     e == forms::Event::MouseMove || e == forms::Event::Click;
+  if (box_inside_ && input) return;
   forms::EventLog::Event(form, e, source);
   if (dispatcher_) dispatcher_(form, e, source);
 }

@@ -107,6 +107,7 @@ class QtPlatform : public Platform {
   bool prev_instance_checked_ = false;
   bool prev_instance_ = false;
   std::int32_t cursor_counter_ = 0;
+  bool box_inside_ = false;   // a message box stands inside the slide show
   DirEnumeration dir_;
   std::unique_ptr<QSocketNotifier> signal_notifier_;
   bool foreign_checked_ = false;

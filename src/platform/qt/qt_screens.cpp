@@ -28,6 +28,8 @@ bool OnXWayland() {
 
 }  // namespace
 
+bool OnWaylandDesktop() { return OnWayland() || OnXWayland(); }
+
 QScreen* SlideShowScreen() {
   const QList<QScreen*> screens = QGuiApplication::screens();
   if (screens.isEmpty()) return QGuiApplication::primaryScreen();
@@ -92,23 +94,6 @@ class GrabWhenPainted : public QObject {
 
 void HoldKeyboardWhenShown(QWidget& w) {
   if (OnXWayland()) new GrabWhenPainted(w);
-}
-
-void ExecOver(QDialog& box, QWidget* owner) {
-  QWidget* holder = QWidget::keyboardGrabber();
-  const bool bypass = owner && owner->windowFlags().testFlag(Qt::X11BypassWindowManagerHint);
-  if (bypass) {
-    box.setWindowFlag(Qt::X11BypassWindowManagerHint);
-    box.adjustSize();
-    QRect at = box.rect();
-    at.moveCenter(owner->geometry().center());
-    box.move(at.topLeft());
-    HoldKeyboardWhenShown(box);
-  }
-  if (holder) holder->releaseKeyboard();
-  box.exec();
-  // The holder's grab replaces the box's; without a holder, the box's ends with the box.
-  if (holder) holder->grabKeyboard();
 }
 
 // A plain black window over one of the other screens. Its keys, buttons and moves are the slide

@@ -11,7 +11,6 @@
 #pragma once
 
 #include <QCursor>
-#include <QDialog>
 #include <QScreen>
 #include <QWidget>
 
@@ -40,10 +39,9 @@ void ShowFullScreen(QWidget& w, QScreen* screen);
 // X focus, so that only a keyboard grab brings it keys.
 void HoldKeyboardWhenShown(QWidget& w);
 
-// Runs the modal `box` over `owner`. Where the owner bypasses the window manager, so does the box
-// (the compositor would stack a managed box beneath it), centred on the owner, and the box holds
-// the keyboard while it is open; whoever held the keyboard has it back afterwards.
-void ExecOver(QDialog& box, QWidget* owner);
+// Whether a Wayland compositor runs the desktop, the program being its client natively or through
+// Xwayland.
+bool OnWaylandDesktop();
 
 // The black covers over every screen but the one the slide show `shown` is on, made anew whenever
 // screens come, go or change size while the show runs (the slide show keeps its screen and the

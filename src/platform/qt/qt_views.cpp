@@ -90,6 +90,19 @@ bool FormWidget::FullScreen() const {
          !platform_.ForeignWindow();
 }
 
+QRect FormWidget::BoxCentre() const {
+  QRect centre = rect();
+  int largest = -1;
+  for (const auto& [control, widget] : widgets_) {
+    const int area = widget->width() * widget->height();
+    if (control->Kind() == forms::ControlKind::Image && widget->isVisible() && area > largest) {
+      largest = area;
+      centre = QRect(widget->mapTo(this, QPoint(0, 0)), widget->size());
+    }
+  }
+  return centre;
+}
+
 void FormWidget::hideEvent(QHideEvent* e) {
   covers_.Update(false);
   QWidget::hideEvent(e);

@@ -41,6 +41,13 @@ class FormWidget : public QWidget, public forms::FormView {
 
   void PropertyChanged(const forms::Form& f, forms::Property p) override;
 
+  // The slide show over a whole screen (not in a screen-saver daemon's window); while it is
+  // shown so, the other screens are covered.
+  bool FullScreen() const;
+  // Where a box over the window is centred: its largest picture (the photograph), else the
+  // whole window; in the window's coordinates.
+  QRect BoxCentre() const;
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void mousePressEvent(QMouseEvent* e) override;
@@ -56,9 +63,6 @@ class FormWidget : public QWidget, public forms::FormView {
   void CreateControls();
   void ApplyWindowGeometry();
   void WatchInput(QWidget* w);
-  // The slide show over a whole screen (not in a screen-saver daemon's window); while it is
-  // shown so, the other screens are covered.
-  bool FullScreen() const;
 
   QtPlatform& platform_;
   forms::Form& form_;
