@@ -17,14 +17,13 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <turbojpeg.h>
 #include <unistd.h>
 
 #include <QApplication>
-#include <QImageReader>
-#include <QImageWriter>
-#include <QPainter>
-#include <QRandomGenerator>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QImage>
+#include <QWidget>
 
 #include <algorithm>
 #include <chrono>
@@ -43,6 +42,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench_pictures.h"
 #include "forms/form.h"
 #include "module/module1.h"
 #include "platform/qt/dir_enum.h"
@@ -54,6 +54,8 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
+
+using namespace bench;
 
 struct Result {
   std::string name;
@@ -69,119 +71,6 @@ double TimeMs(const std::function<void()>& f) {
   const auto start = Clock::now();
   f();
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-// A photograph-like picture: a sky, hills, many soft shapes and sensor noise, so that the JPEG
-// coder has real detail to code (flat colours would make decoding unrealistically cheap).
-QImage MakePhoto(int width, int height, quint32 seed) {
-  QImage image(width, height, QImage::Format_RGB32);
-  QPainter p(&image);
-  QLinearGradient sky(0, 0, 0, height);
-  sky.setColorAt(0, QColor(90, 140, 210));
-  sky.setColorAt(1, QColor(230, 230, 220));
-  p.fillRect(image.rect(), sky);
-  QRandomGenerator rng(seed);
-  p.setRenderHint(QPainter::Antialiasing);
-  for (int i = 0; i < 400; ++i) {
-    const int w = rng.bounded(width / 40 + 1, width / 4 + 2), h = rng.bounded(height / 40 + 1, height / 4 + 2);
-    const int x = rng.bounded(-w / 2, width), y = rng.bounded(height / 4, height);
-    QRadialGradient g(x + w / 2.0, y + h / 2.0, std::max(w, h) / 2.0);
-    g.setColorAt(0, QColor(rng.bounded(256), rng.bounded(256), rng.bounded(256)));
-    g.setColorAt(1, QColor(rng.bounded(256), rng.bounded(256), rng.bounded(256)));
-    p.setBrush(g);
-    p.setPen(QPen(QColor(rng.bounded(80), rng.bounded(80), rng.bounded(80)), 1 + width / 1500));
-    if (i % 2) p.drawEllipse(x, y, w, h); else p.drawRect(x, y, w, h);
-  }
-  p.end();
-  for (int y = 0; y < height; ++y) {
-    auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-    for (int x = 0; x < width; ++x) {
-      const int n = static_cast<int>(rng.bounded(17)) - 8;
-      const QRgb c = line[x];
-      line[x] = qRgb(std::clamp(qRed(c) + n, 0, 255), std::clamp(qGreen(c) + n, 0, 255),
-                     std::clamp(qBlue(c) + n, 0, 255));
-    }
-  }
-  return image;
-}
-
-void Save(const QImage& image, const std::string& path, const char* format, bool progressive) {
-  QImageWriter writer(QString::fromStdString(path), format);
-  if (std::string(format) == "jpeg") {
-    writer.setQuality(90);
-    writer.setProgressiveScanWrite(progressive);
-  }
-  if (!writer.write(image)) {
-    std::fprintf(stderr, "cannot write %s\n", path.c_str());
-    std::exit(1);
-  }
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), {});
-}
-
-// Device pixels per logical pixel (QUILDOR_BENCH_SCALE), and the frame's size in device pixels.
-double g_scale = 1;
-int FrameW() { return static_cast<int>(777 * g_scale + 0.5); }
-int FrameH() { return static_cast<int>(473 * g_scale + 0.5); }
-
-// Writes a camera's Exif block with the orientation tag 6 (stored a quarter turn anticlockwise)
-// right after the JPEG's start marker.
-void MarkTurned(const std::string& path) {
-  std::string jpeg = ReadFile(path);
-  const std::string tiff("MM\0\x2a\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06\0\0\0\0\0\0", 26);
-  const std::string body = std::string("Exif\0\0", 6) + tiff;
-  const std::size_t length = body.size() + 2;
-  const std::string app1 = std::string("\xFF\xE1") + static_cast<char>(length >> 8) +
-                           static_cast<char>(length & 0xFF) + body;
-  jpeg.insert(2, app1);
-  std::ofstream(path, std::ios::binary) << jpeg;
-}
-
-// libjpeg-turbo's own decode at the smallest scale that still covers the frame (777 x 473 device
-// pixels at scale 1; turned for a photograph stored turned).
-class Floor {
- public:
-  Floor(const std::string& path, bool turned) : jpeg_(ReadFile(path)), tj_(tjInitDecompress()) {
-    const int target_w = turned ? FrameH() : FrameW(), target_h = turned ? FrameW() : FrameH();
-    int w = 0, h = 0, subsampling = 0, colourspace = 0;
-    tjDecompressHeader3(tj_, Data(), jpeg_.size(), &w, &h, &subsampling, &colourspace);
-    int count = 0;
-    tjscalingfactor* factors = tjGetScalingFactors(&count);
-    width_ = w;
-    height_ = h;
-    for (int i = 0; i < count; ++i) {
-      const int sw = TJSCALED(w, factors[i]), sh = TJSCALED(h, factors[i]);
-      if (sw >= target_w && sh >= target_h && sw * sh < width_ * height_) {
-        width_ = sw;
-        height_ = sh;
-      }
-    }
-    out_.resize(static_cast<std::size_t>(width_) * height_ * 4);
-  }
-  ~Floor() { tjDestroy(tj_); }
-  void Run() {
-    if (tjDecompress2(tj_, Data(), jpeg_.size(), out_.data(), width_, 0, height_, TJPF_BGRX, 0) != 0) {
-      std::abort();
-    }
-  }
-
- private:
-  const unsigned char* Data() const { return reinterpret_cast<const unsigned char*>(jpeg_.data()); }
-  std::string jpeg_;
-  tjhandle tj_;
-  int width_ = 0, height_ = 0;
-  std::vector<unsigned char> out_;
-};
-
-// A full-size decode followed by a smooth scale.
-void Naive(const std::string& path) {
-  QImage full = QImageReader(QString::fromStdString(path)).read();
-  QImage scaled =
-      full.scaled(FrameW(), FrameH(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-  if (scaled.isNull()) std::abort();
 }
 
 // Makes `home` the home of one run of the slide show on `photos`: its settings file (with
@@ -201,7 +90,7 @@ void UseHome(const std::string& home) {
 }
 
 // The real slide show on one folder: Module1, the Qt loader and the view. Tick() is one step
-// (the tick, then Image1 drawn); with `first_of_pass` it is the first tick of a pass, which
+// (the tick, the loader's work and its completion, then Image1 drawn); with `first_of_pass` it is the first tick of a pass, which
 // starts the folder's enumeration afresh.
 class SlideShow {
  public:
@@ -209,7 +98,10 @@ class SlideShow {
     PrepareHome(home, photos, 0);
     UseHome(home);
     platform_.SetDispatcher([this](quildor::forms::Form& f, quildor::forms::Event e,
-                                   const quildor::forms::Control* c) { module_.Dispatch(f, e, c); });
+                                   const quildor::forms::Control* c) {
+      module_.Dispatch(f, e, c);
+      if (e == quildor::forms::Event::LoadComplete) ++completed_;
+    });
     module_.Start();
     form_ = module_.form1();
     image_ = platform_.WidgetOf(*form_)->findChild<QWidget*>("Image1");
@@ -226,7 +118,11 @@ class SlideShow {
   }
   void Tick(bool first_of_pass) {
     if (first_of_pass) form_->FirstPhotoTicks = 0;
+    // The tick hands the photograph to the loader's thread; the step ends when its completion
+    // has put the photograph up.
+    const int before = completed_;
     module_.Dispatch(*form_, quildor::forms::Event::Timer, &form_->Timer1);
+    while (completed_ == before) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     image_->render(&target_);
   }
 
@@ -236,6 +132,7 @@ class SlideShow {
   quildor::Form1* form_ = nullptr;
   QWidget* image_ = nullptr;
   QImage target_;
+  int completed_ = 0;   // the loader's completions delivered so far
 };
 
 // Times each of `cases` in turn, `runs` times over (after one warm-up round); the medians.
