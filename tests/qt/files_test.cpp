@@ -20,6 +20,7 @@
 
 #include "forms/run_time_error.h"
 #include "platform/qt/dir_enum.h"
+#include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_views.h"
 #include "../data/shown_pictures.h"

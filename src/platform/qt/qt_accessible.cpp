@@ -6,8 +6,6 @@
 #include <string>
 
 #include "forms/keyboard.h"
-#include "platform/qt/qt_controls.h"
-#include "platform/qt/qt_views.h"
 
 namespace quildor::qt {
 
@@ -26,7 +24,7 @@ class SpinAccessible : public QAccessibleWidget,
                        public QAccessibleValueInterface,
                        public QAccessibleTextInterface {
  public:
-  SpinAccessible(QWidget* w, FormWidget& form, const Control& c)
+  SpinAccessible(QWidget* w, FormHost& form, const Control& c)
       : QAccessibleWidget(w, QAccessible::SpinBox), form_(form), c_(c) {}
 
   void* interface_cast(QAccessible::InterfaceType t) override {
@@ -73,7 +71,7 @@ class SpinAccessible : public QAccessibleWidget,
   QString Shown() const {
     return QString::fromStdString(forms::AccessibleValue(form_.form(), c_).value_or(""));
   }
-  FormWidget& form_;
+  FormHost& form_;
   const Control& c_;
 };
 
@@ -95,13 +93,14 @@ class LabelAccessible : public QAccessibleWidget {
 // the forms' windows and their spin buttons and labels.
 QAccessibleInterface* AccessibleFactory(const QString&, QObject* object) {
   // A form's window: a dialog when it has a frame, named by its title as any window is.
-  if (auto* form = dynamic_cast<FormWidget*>(object)) {
-    return new QAccessibleWidget(
-        form, form->form().design().frameless ? QAccessible::Window : QAccessible::Dialog);
-  }
   auto* w = qobject_cast<QWidget*>(object);
+  if (!w) return nullptr;
+  if (auto* form = dynamic_cast<FormHost*>(object)) {
+    return new QAccessibleWidget(
+        w, form->form().design().frameless ? QAccessible::Window : QAccessible::Dialog);
+  }
   auto* view = dynamic_cast<ControlWidget*>(object);
-  if (!w || !view) return nullptr;
+  if (!view) return nullptr;
   switch (view->control().Kind()) {
     case ControlKind::SpinButton: return new SpinAccessible(w, view->form(), view->control());
     case ControlKind::Label: return new LabelAccessible(w, view->control());
@@ -111,7 +110,7 @@ QAccessibleInterface* AccessibleFactory(const QString&, QObject* object) {
 
 }  // namespace
 
-void AnnounceValue(FormWidget& form, const Control& spin) {
+void AnnounceValue(FormHost& form, const Control& spin) {
   QWidget* w = form.ControlWidget(spin);
   if (!w || !QAccessible::isActive()) return;
   const std::string shown = forms::AccessibleValue(form.form(), spin).value_or("");

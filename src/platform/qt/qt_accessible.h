@@ -6,16 +6,15 @@
 #pragma once
 
 #include "forms/form.h"
+#include "platform/qt/qt_form_host.h"
 
 namespace quildor::qt {
-
-class FormWidget;
 
 // Makes Qt ask this backend for the accessible interfaces of the forms' windows and controls;
 // once per process, before the first window is made.
 void InstallAccessibleFactory();
 
 // Tells assistive technology that the value of `spin` (the caption of its value panel) changed.
-void AnnounceValue(FormWidget& form, const forms::Control& spin);
+void AnnounceValue(FormHost& form, const forms::Control& spin);
 
 }  // namespace quildor::qt

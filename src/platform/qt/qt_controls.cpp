@@ -15,8 +15,6 @@
 #include "forms/event_log.h"
 #include "forms/keyboard.h"
 #include "platform/qt/qt_accessible.h"
-#include "platform/qt/qt_platform.h"
-#include "platform/qt/qt_views.h"
 
 namespace quildor::qt {
 
@@ -79,7 +77,7 @@ DeviceCanvas InDevicePixels(QPainter& p, const QWidget& w) {
 template <class Base>
 class ControlWidgetBase : public Base, public forms::ControlView, public ControlWidget {
  public:
-  ControlWidgetBase(FormWidget& form, Control& c, QWidget* parent)
+  ControlWidgetBase(FormHost& form, Control& c, QWidget* parent)
       : Base(parent), form_(form), c_(c) {
     this->setObjectName(QString::fromStdString(c.Name()));
     this->setMouseTracking(true);
@@ -89,7 +87,7 @@ class ControlWidgetBase : public Base, public forms::ControlView, public Control
   }
   ~ControlWidgetBase() override { c_.AttachView(nullptr); }
 
-  FormWidget& form() const override { return form_; }
+  FormHost& form() const override { return form_; }
   const Control& control() const override { return c_; }
 
   void PropertyChanged(const Control&, Property p) override {
@@ -128,7 +126,7 @@ class ControlWidgetBase : public Base, public forms::ControlView, public Control
     forms::EventLog::Note("Focus " + c_.Name());
   }
 
-  FormWidget& form_;
+  FormHost& form_;
   Control& c_;
   bool pressed_ = false;
 };
@@ -222,7 +220,7 @@ class LabelWidget : public ControlWidgetBase<QWidget> {
 
 class CommandWidget : public ControlWidgetBase<QPushButton> {
  public:
-  CommandWidget(FormWidget& form, Control& c, QWidget* parent)
+  CommandWidget(FormHost& form, Control& c, QWidget* parent)
       : ControlWidgetBase(form, c, parent) {
     const auto& d = c.design();
     setText(QString::fromStdString(c.Caption()));
@@ -290,7 +288,7 @@ class FocusMark : public QWidget {
 // exactly as the arrows do.
 class SpinWidget : public ControlWidgetBase<QWidget> {
  public:
-  SpinWidget(FormWidget& form, Control& c, QWidget* parent) : ControlWidgetBase(form, c, parent) {
+  SpinWidget(FormHost& form, Control& c, QWidget* parent) : ControlWidgetBase(form, c, parent) {
     const auto& d = c.design();
     setToolTip(QString::fromStdString(d.tooltip));
     setAutoFillBackground(true);
@@ -366,7 +364,7 @@ class SpinWidget : public ControlWidgetBase<QWidget> {
 
 }  // namespace
 
-QWidget* CreateControlWidget(FormWidget& form, Control& c, QWidget* parent) {
+QWidget* CreateControlWidget(FormHost& form, Control& c, QWidget* parent) {
   switch (c.Kind()) {
     case ControlKind::Panel3D: return new PanelWidget(form, c, parent);
     case ControlKind::Image: return new ImageWidget(form, c, parent);

@@ -12,10 +12,9 @@
 #include <QWidget>
 
 #include "forms/form.h"
+#include "platform/qt/qt_form_host.h"
 
 namespace quildor::qt {
-
-class FormWidget;
 
 QColor ToQColor(const forms::Color& c);
 QFont ToQFont(const forms::Font& f);
@@ -23,15 +22,7 @@ QFont ToQFont(const forms::Font& f);
 // The QImage a picture handle holds, or nullptr.
 const QImage* ImageOf(const forms::Picture& p);
 
-// What every control widget says of itself: the form it belongs to and the control it shows.
-class ControlWidget {
- public:
-  virtual ~ControlWidget() = default;
-  virtual FormWidget& form() const = 0;
-  virtual const forms::Control& control() const = 0;
-};
-
 // The widget of control `c` (not a timer) inside `parent`, showing and delivering for `form`.
-QWidget* CreateControlWidget(FormWidget& form, forms::Control& c, QWidget* parent);
+QWidget* CreateControlWidget(FormHost& form, forms::Control& c, QWidget* parent);
 
 }  // namespace quildor::qt

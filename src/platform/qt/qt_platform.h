@@ -22,6 +22,7 @@
 #include "forms/worker.h"
 #include "platform/platform.h"
 #include "platform/qt/dir_enum.h"
+#include "platform/qt/qt_form_host.h"
 
 namespace quildor::qt {
 
@@ -30,7 +31,7 @@ class FormWidget;
 // Delivers one event to the program (Module1::Dispatch).
 using Dispatcher = std::function<void(forms::Form&, forms::Event, const forms::Control*)>;
 
-class QtPlatform : public Platform {
+class QtPlatform : public Platform, public ViewServices {
  public:
   // `command_line`: the program's arguments joined by blanks.
   explicit QtPlatform(std::string command_line);
@@ -64,9 +65,9 @@ class QtPlatform : public Platform {
   // The window a screen-saver daemon handed the program to draw in (the XSCREENSAVER_WINDOW
   // environment variable, or "-window-id ID" on the command line; decimal or 0x-hexadecimal),
   // or nullptr: the slide show then covers the screen. Its size stands for the screen's.
-  QWindow* ForeignWindow();
+  QWindow* ForeignWindow() override;
   // That window's size in pixels, as the X server reports it.
-  QSize ForeignSize() const { return foreign_size_; }
+  QSize ForeignSize() const override { return foreign_size_; }
 
   // The window id named by `value` ("0x1a00003" or "27262979"), or 0.
   static unsigned long ParseWindowId(const std::string& value);
@@ -93,12 +94,12 @@ class QtPlatform : public Platform {
   FormWidget* WidgetOf(const forms::Form& form) const;
 
   // Called by the views.
-  void Deliver(forms::Form& form, forms::Event e, const forms::Control* source);
+  void Deliver(forms::Form& form, forms::Event e, const forms::Control* source) override;
   // A mouse-move event on `source` (nullptr: the form's own surface) with the pointer at
   // `global`: delivered as MouseMove only when the pointer moved (forms/pointer.h).
-  void DeliverMove(forms::Form& form, const forms::Control* source, QPointF global);
+  void DeliverMove(forms::Form& form, const forms::Control* source, QPointF global) override;
   // `form` came on the screen with the pointer where it is now.
-  void FormShown(const forms::Form& form);
+  void FormShown(const forms::Form& form) override;
 
  private:
   std::string command_line_;

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "forms/screens.h"
-#include "platform/qt/qt_platform.h"
 
 namespace quildor::qt {
 
@@ -102,7 +101,7 @@ void HoldKeyboardWhenShown(QWidget& w) {
 // to any window, and the cover then passes the keys on.
 class ScreenCovers::Cover : public QWidget {
  public:
-  Cover(QtPlatform& platform, forms::Form& form, QScreen* screen)
+  Cover(ViewServices& platform, forms::Form& form, QScreen* screen)
       : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                              Qt::WindowDoesNotAcceptFocus),
         platform_(platform),
@@ -135,11 +134,11 @@ class ScreenCovers::Cover : public QWidget {
     e->accept();
     platform_.Deliver(form_, event, nullptr);
   }
-  QtPlatform& platform_;
+  ViewServices& platform_;
   forms::Form& form_;
 };
 
-ScreenCovers::ScreenCovers(QtPlatform& platform, forms::Form& form, QWidget& shown)
+ScreenCovers::ScreenCovers(ViewServices& platform, forms::Form& form, QWidget& shown)
     : platform_(platform), form_(form), shown_(shown) {
   const auto update = [this] { Update(on_); };
   connect(qGuiApp, &QGuiApplication::screenAdded, this, update, Qt::QueuedConnection);

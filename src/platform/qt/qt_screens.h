@@ -18,10 +18,10 @@
 #include <vector>
 
 #include "forms/form.h"
+#include "platform/qt/qt_form_host.h"
 
 namespace quildor::qt {
 
-class QtPlatform;
 
 // The screen the full-screen slide show belongs on.
 QScreen* SlideShowScreen();
@@ -48,7 +48,7 @@ bool OnWaylandDesktop();
 // layout it was given at load).
 class ScreenCovers : public QObject {
  public:
-  ScreenCovers(QtPlatform& platform, forms::Form& form, QWidget& shown);
+  ScreenCovers(ViewServices& platform, forms::Form& form, QWidget& shown);
   ~ScreenCovers() override;
 
   // Covers every other screen (`on`) or none.
@@ -56,7 +56,7 @@ class ScreenCovers : public QObject {
 
  private:
   class Cover;
-  QtPlatform& platform_;
+  ViewServices& platform_;
   forms::Form& form_;
   QWidget& shown_;
   bool on_ = false;

@@ -12,7 +12,6 @@
 #include "forms/event_log.h"
 #include "forms/keyboard.h"
 #include "platform/qt/qt_controls.h"
-#include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_screens.h"
 
 namespace quildor::qt {
@@ -54,7 +53,7 @@ class FormWidget::TimerView : public forms::ControlView {
   QTimer timer_;
 };
 
-FormWidget::FormWidget(QtPlatform& platform, forms::Form& form)
+FormWidget::FormWidget(ViewServices& platform, forms::Form& form)
     : QWidget(nullptr), platform_(platform), form_(form), covers_(platform, form, *this) {
   const auto& d = form.design();
   setObjectName(QString::fromStdString(d.name));

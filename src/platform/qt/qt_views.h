@@ -2,7 +2,7 @@
 // visible control (qt_controls.h), plus a QTimer per timer control and, while the slide show
 // covers its screen, a black cover window over each other screen (qt_screens.h). Each view draws
 // from the model and follows its property changes; input is delivered to the program as form
-// events through QtPlatform::Deliver.
+// events through the platform (ViewServices::Deliver).
 //
 // Input routing: every key press on the window or any of its children is the form's KeyDown.
 // Mouse events on a control are that control's and never reach the form beneath it, so moving
@@ -18,23 +18,22 @@
 #include <vector>
 
 #include "forms/form.h"
-#include "platform/qt/qt_controls.h"
+#include "platform/qt/qt_form_host.h"
 #include "platform/qt/qt_screens.h"
 
 namespace quildor::qt {
 
-class QtPlatform;
 
-class FormWidget : public QWidget, public forms::FormView {
+class FormWidget : public QWidget, public forms::FormView, public FormHost {
  public:
-  FormWidget(QtPlatform& platform, forms::Form& form);
+  FormWidget(ViewServices& platform, forms::Form& form);
   ~FormWidget() override;
 
-  forms::Form& form() { return form_; }
-  QtPlatform& platform() { return platform_; }
+  forms::Form& form() override { return form_; }
+  ViewServices& platform() override { return platform_; }
 
   // The widget of a control (timers have none).
-  QWidget* ControlWidget(const forms::Control& c) const;
+  QWidget* ControlWidget(const forms::Control& c) const override;
 
   // Places the window as the model says and shows it.
   void ShowAsModelled();
@@ -64,7 +63,7 @@ class FormWidget : public QWidget, public forms::FormView {
   void ApplyWindowGeometry();
   void WatchInput(QWidget* w);
 
-  QtPlatform& platform_;
+  ViewServices& platform_;
   forms::Form& form_;
   std::map<const forms::Control*, QWidget*> widgets_;
   std::vector<std::unique_ptr<TimerView>> timers_;
