@@ -323,6 +323,10 @@ void QtPlatform::MsgBox(const std::string& text, const std::string& title) {
 
 void QtPlatform::Exit(int status) {
   std::fflush(nullptr);
+  // The instance lock goes now: a loader thread stuck in a read of a drive that does not answer
+  // keeps the process from ending (the kernel waits for the read), and the next start must not
+  // take it for a running slide show.
+  if (lock_fd_ >= 0) ::close(lock_fd_);
   ::_exit(status);
 }
 
