@@ -399,6 +399,9 @@ def screen_scale(scale):
     env = dict(os.environ, WINEDEBUG="-all")
     wine_reg(["add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(round(96 * scale)),
               "/f"], env, check=True)
+    # The reg command's wineserver and desktop process outlive it for a few seconds, and were
+    # started without the test's display: a program joining them could make no window.
+    end_wine()
     try:
         yield {}
     finally:
