@@ -19,7 +19,8 @@ run_packages=(
   fonts-liberation fonts-dejavu-core
 )
 # The tests (the sanitizer build uses Clang and its runtime), the Windows builds under Wine, the
-# other display servers and desktops the end-to-end tests run on, the benchmark and the packages.
+# other display servers and desktops the end-to-end tests run on, the slow drive they read
+# photographs from (FUSE), the benchmark and the packages.
 test_packages=(
   clang libclang-rt-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
@@ -29,6 +30,7 @@ test_packages=(
   dbus-daemon at-spi2-core python3-pyatspi nsis
   sway xwayland swayidle grim wtype qt6-wayland libwayland-dev
   libgtest-dev googletest libbenchmark-dev libturbojpeg0-dev
+  fuse3 libfuse3-dev
   python3
 )
 
