@@ -461,13 +461,21 @@ class Session:
         return int(wait_for(shown, WINDOW_TIMEOUT, "the window %r" % title)[0])
 
     def message_boxes(self, title):
-        """The visible windows titled `title` (the program's message boxes)."""
-        return self.display.run("xdotool", "search", "--onlyvisible", "--name", "^%s$" % title,
-                                check=False).stdout.split()
+        """The program's message boxes titled `title` that stand: visible windows of that title,
+        and on Linux the boxes drawn inside a slide show ("inside-N": the session's N-th program
+        has one open, as its event log tells)."""
+        found = self.display.run("xdotool", "search", "--onlyvisible", "--name", "^%s$" % title,
+                                 check=False).stdout.split()
+        for n, p in enumerate(self.programs):
+            notes = [e for e in p.events() if e.startswith("Box ")]
+            if p.running() and notes and notes[-1] == "Box inside " + title:
+                found.append("inside-%d" % n)
+        return found
 
     def answer_box(self, box, title):
         """Presses Enter in the message box `box` and waits until it is gone."""
-        self.display.xdotool("windowfocus", "--sync", box, check=False)
+        if not box.startswith("inside-"):   # a box inside the show has the keyboard already
+            self.display.xdotool("windowfocus", "--sync", box, check=False)
         self.display.xdotool("key", "Return")
         wait_for(lambda: box not in self.message_boxes(title), WINDOW_TIMEOUT, "the box to close")
 

@@ -14,16 +14,6 @@ from test_reliability import BOX_TITLE, green_photo
 INI = APP_TITLE + ".ini"
 
 
-def box(s, title):
-    return s.display.run("xdotool", "search", "--onlyvisible", "--name", "^%s$" % title,
-                         check=False).stdout.split()
-
-
-def answer(s, window):
-    s.display.xdotool("windowfocus", "--sync", window, check=False)
-    s.display.xdotool("key", "Return")
-
-
 class Permissions(unittest.TestCase):
     def stored(self, s):
         """The settings folder with Interval=5 stored, the file's path and its text."""
@@ -49,10 +39,11 @@ class Permissions(unittest.TestCase):
             os.chmod(folder, 0)   # TemporaryDirectory restores the rights it needs to clean up
             program = s.start(["/s"], settings={"Interval": "1", "QuildorsDir": folder + "/"})
             s.wait_for_slide_show(program)
-            found = wait_for(lambda: box(s, BOX_TITLE), WINDOW_TIMEOUT, "the message box")
+            found = wait_for(lambda: s.message_boxes(BOX_TITLE), WINDOW_TIMEOUT,
+                             "the message box")
             s.display.screenshot("unreadable-folder")
             os.chmod(folder, 0o755)
-            answer(s, found[0])
+            s.answer_box(found[0], BOX_TITLE)
             wait_for(lambda: green_photo(s.display.screenshot().pixel(500, 300)),
                      WINDOW_TIMEOUT, "the photograph once the folder can be read")
             self.assertTrue(program.running())
@@ -63,10 +54,11 @@ class Permissions(unittest.TestCase):
             _, path, text = self.stored(s)
             os.chmod(path, 0)
             program = s.start(["/s"])
-            found = wait_for(lambda: box(s, APP_TITLE), WINDOW_TIMEOUT, "the error box")
+            found = wait_for(lambda: s.message_boxes(APP_TITLE), WINDOW_TIMEOUT,
+                             "the error box")
             self.assertEqual(s.display.full_screen_windows(), [], "no slide show")
             s.display.screenshot("unreadable-settings")
-            answer(s, found[0])
+            s.answer_box(found[0], APP_TITLE)
             self.assertEqual(program.wait_exit(), 1)
             self.assert_kept(path, text, 0)
 
@@ -83,9 +75,10 @@ class Permissions(unittest.TestCase):
                          WINDOW_TIMEOUT, "the dialog painted")
                 s.display.xdotool("mousemove", str(ORIGIN[0] + SET[0]), str(ORIGIN[1] + SET[1]),
                                   "click", "1")
-                found = wait_for(lambda: box(s, APP_TITLE), WINDOW_TIMEOUT, "the error box")
+                found = wait_for(lambda: s.message_boxes(APP_TITLE), WINDOW_TIMEOUT,
+                                 "the error box")
                 s.display.screenshot("unwritable-settings")
-                answer(s, found[0])
+                s.answer_box(found[0], APP_TITLE)
                 self.assertEqual(program.wait_exit(), 1)
                 self.assertEqual(os.listdir(config), [INI], "no temporary file is left")
             finally:

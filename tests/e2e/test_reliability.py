@@ -24,21 +24,16 @@ class Reliability(unittest.TestCase):
         after at least one box: the show went on past them."""
         s.wait_for_slide_show(program)
 
-        def boxes():
-            return s.display.run("xdotool", "search", "--onlyvisible", "--name",
-                                 "^%s$" % BOX_TITLE, check=False).stdout.split()
         seen_boxes = 0
         deadline = time.monotonic() + 120
         while not (seen_boxes > 0 and green_photo(s.display.screenshot().pixel(500, 300))):
             self.assertLess(time.monotonic(), deadline, "the good photograph never came")
             self.assertTrue(program.running())
-            found = boxes()
+            found = s.message_boxes(BOX_TITLE)
             if found:
                 self.assertEqual(len(found), 1)
                 seen_boxes += 1
-                s.display.xdotool("windowfocus", "--sync", found[0], check=False)
-                s.display.xdotool("key", "Return")
-                wait_for(lambda: found[0] not in boxes(), WINDOW_TIMEOUT, "the box to close")
+                s.answer_box(found[0], BOX_TITLE)
             time.sleep(0.1)
 
     def test_twenty_starts_at_the_same_instant_give_one_slide_show(self):

@@ -131,13 +131,7 @@ class SlideShow(unittest.TestCase):
             s.wait_for_slide_show(program)
 
             def boxes():
-                return s.display.run("xdotool", "search", "--onlyvisible", "--name",
-                                     "^%s$" % BOX_TITLE, check=False).stdout.split()
-
-            def answer(box):
-                s.display.xdotool("windowfocus", "--sync", box, check=False)
-                s.display.xdotool("key", "Return")
-                wait_for(lambda: box not in boxes(), WINDOW_TIMEOUT, "the box to close")
+                return s.message_boxes(BOX_TITLE)
 
             box = wait_for(boxes, WINDOW_TIMEOUT, "the message box")[0]
             s.display.screenshot("missing-folder")
@@ -147,8 +141,18 @@ class SlideShow(unittest.TestCase):
                 self.assertLessEqual(len(boxes()), 1)
                 time.sleep(0.1)
             self.assertTrue(program.running())
+            # The box is modal: a key that does not answer it neither ends the show nor closes it.
+            s.display.xdotool("key", "a")
+            time.sleep(0.5)
+            self.assertTrue(program.running())
+            self.assertEqual(boxes(), [box])
+            self.assertNotIn("Form1 - KeyDown", program.events())
+            if KIND == "linux":   # the box inside the show answers Escape too
+                s.display.xdotool("key", "Escape")
+                wait_for(lambda: box not in boxes(), WINDOW_TIMEOUT, "the box to close")
+                box = wait_for(boxes, WINDOW_TIMEOUT, "the next tick's box")[0]
             for _ in range(2):
-                answer(box)
+                s.answer_box(box, BOX_TITLE)
                 box = wait_for(boxes, WINDOW_TIMEOUT, "the next tick's box")[0]
                 self.assertEqual(len(boxes()), 1)
             self.assertTrue(program.running())
@@ -159,7 +163,7 @@ class SlideShow(unittest.TestCase):
             os.mkdir(folder)
             subprocess.run(["convert", "-size", "320x200", "xc:rgb(30,200,40)",
                             os.path.join(folder, "55COUPE.JPG")], check=True)
-            answer(box)
+            s.answer_box(box, BOX_TITLE)
             wait_for(lambda: which_photo(s.display.screenshot()) == "55COUPE.JPG",
                      WINDOW_TIMEOUT, "the photograph of the folder that appeared")
             self.assertEqual(boxes(), [])

@@ -37,7 +37,8 @@ class Drive:
 
     def close(self):
         for command in (["fusermount3", "-u", self.mount], ["umount", "-l", self.mount]):
-            if shutil.which(command[0]) and subprocess.run(command, capture_output=True).returncode == 0:
+            if shutil.which(command[0]) and \
+                    subprocess.run(command, capture_output=True).returncode == 0:
                 break
         end_process(self.proc)
         self.proc.stderr.close()
@@ -65,7 +66,8 @@ class SlowDrive(unittest.TestCase):
         """Starts the show on `folder`, presses a key once a photograph loads (`loading`) or is
         shown, and returns the milliseconds from the key to the end of the process."""
         with Session(1024, 768) as s:
-            program = s.start(["/s"], settings={"Interval": "1", "QuildorsDir": folder_setting(folder)})
+            program = s.start(["/s"], settings={"Interval": "1",
+                                                "QuildorsDir": folder_setting(folder)})
             s.wait_for_slide_show(program)
             program.wait_for_events(LOADING if loading else LOADED, 1)
             if loading:

@@ -1,8 +1,9 @@
-// The message box of a full-screen slide show on a Wayland desktop, natively or through
-// Xwayland, drawn inside the slide show's own window instead of as a window of its own. A
-// compositor places, stacks and focuses a second top-level window as it sees fit: on another
-// output, under the show, or taking the show's full-screen state and the keyboard away. A widget
-// inside the show's window has none of these problems and needs no keyboard grab of its own.
+// The message box of the slide show, drawn inside the slide show's own window instead of as a
+// window of its own. A compositor or window manager places, stacks and focuses a second
+// top-level window as it sees fit: on another output, under the show, or taking the show's
+// full-screen state and the keyboard away; inside a screen-saver daemon's window it would stand
+// under the daemon's. A widget inside the show's window has none of these problems and needs no
+// keyboard grab of its own.
 #pragma once
 
 #include <QRect>

@@ -84,7 +84,8 @@ void QtPlatform::StartLoad(forms::Form& form, const forms::Control& source,
     const std::lock_guard<std::mutex> lock(done->mutex);
     if (!done->receiver) return;
     QMetaObject::invokeMethod(
-        done->receiver, [this, &form, &source] { Deliver(form, forms::Event::LoadComplete, &source); },
+        done->receiver,
+        [this, &form, &source] { Deliver(form, forms::Event::LoadComplete, &source); },
         Qt::QueuedConnection);
   });
 }
@@ -300,16 +301,19 @@ void QtPlatform::MsgBox(const std::string& text, const std::string& title) {
   }
   QString shown = QString::fromStdString(text);
   shown.replace("\r\n", "\n");
-  if (owner && owner->FullScreen() && OnWaylandDesktop()) {
-    // Over a full-screen slide show on a Wayland desktop the box is drawn inside the show, where
-    // no compositor can misplace it. The show's own input waits until it is answered; the
-    // pointer, hidden over the show, shows over the box.
+  if (owner && owner->form().design().frameless) {
+    // Over the slide show (full screen, or in a screen-saver daemon's window) the box is drawn
+    // inside the show, where no compositor or window manager can misplace it or stack it under
+    // the show. The show's own input waits until it is answered; the pointer, hidden over the
+    // show, shows over the box.
+    forms::EventLog::Note("Box inside " + title);
     box_inside_ = true;
     const bool hidden = cursor_counter_ < 0;
     if (hidden) QGuiApplication::restoreOverrideCursor();
     ExecInside(*owner, owner->BoxCentre(), QString::fromStdString(title), shown);
     if (hidden) QGuiApplication::setOverrideCursor(BlankCursor());
     box_inside_ = false;
+    forms::EventLog::Note("Box answered");
     return;
   }
   QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title), shown, QMessageBox::Ok,

@@ -27,8 +27,6 @@ bool OnXWayland() {
 
 }  // namespace
 
-bool OnWaylandDesktop() { return OnWayland() || OnXWayland(); }
-
 QScreen* SlideShowScreen() {
   const QList<QScreen*> screens = QGuiApplication::screens();
   if (screens.isEmpty()) return QGuiApplication::primaryScreen();

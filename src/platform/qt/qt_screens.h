@@ -39,9 +39,6 @@ void ShowFullScreen(QWidget& w, QScreen* screen);
 // X focus, so that only a keyboard grab brings it keys.
 void HoldKeyboardWhenShown(QWidget& w);
 
-// Whether a Wayland compositor runs the desktop, the program being its client natively or through
-// Xwayland.
-bool OnWaylandDesktop();
 
 // The black covers over every screen but the one the slide show `shown` is on, made anew whenever
 // screens come, go or change size while the show runs (the slide show keeps its screen and the
