@@ -1,7 +1,7 @@
 """The slide show under a Wayland compositor (headless sway) with two outputs of different sizes,
 natively (Qt's Wayland plugin) and through Xwayland: the slide show on the first output, laid out
 as on X11, the other output black, no pixel of the desktop (magenta) on either, the pointer blank
-over it; a key, a click on the other output and the fourth move end it; an output added during
+over it; the show on the output at the layout's origin, not the one announced first; a key, a click on the other output and the fourth move end it; an output added during
 the show is covered too. At scale 2 the layout is the logical one and a photograph's one-pixel detail
 survives. swayidle's line starts the show after idle, again after the next idle period, never
 twice at once. Run as a script: without sway it reports a skip (status 77) with the reason."""
@@ -113,6 +113,19 @@ class Checks:
             self.assertTrue(program.running(), "the show goes on")
             s.display.key("space")
             self.assertEqual(program.wait_exit(), 0, "the keyboard is the slide show's again")
+
+    def test_the_show_takes_the_output_at_the_origin_not_the_first_announced(self):
+        # HEADLESS-1, made first, stands right of HEADLESS-2, which holds the layout's origin.
+        right, origin = ("HEADLESS-1", 800, 600, 1024, 0, 1), ("HEADLESS-2", 1024, 768, 0, 0, 1)
+        with Session(display=Sway([right, origin], self.xwayland)) as s:
+            program = self.launch(s, {"Interval": "60"})
+            wait_for(lambda: painted(s.display.screenshot(origin[0]), 1024, 768), WINDOW_TIMEOUT,
+                     "the slide show on the output at the origin")
+            other = s.display.screenshot(right[0], "%s-origin-other" % self.platform)
+            self.assertEqual(other.count(0, 0, other.width, other.height, lambda p: not black(p),
+                                         step=4), 0, "the other output black")
+            s.display.key("space")
+            self.assertEqual(program.wait_exit(), 0)
 
 
 BOX = (239, 239, 239)   # a message box's face

@@ -1,6 +1,7 @@
 // The Win32 backend under Wine: the native windows and controls stand where the model puts them
-// with the designed captions and colours, input is routed as designed, and the registry store,
-// the instance mutex and the command line behave as the program needs.
+// with the designed captions and colours, and input is routed as designed. (The preview:
+// win32_preview_test.cpp; the registry store, the instance mutex and the command line:
+// win32_store_test.cpp.)
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <oleacc.h>
@@ -13,8 +14,8 @@
 #include <vector>
 
 #include "module/module1.h"
+#include "pump_messages.h"
 #include "platform/win32/win32_platform.h"
-#include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_views.h"
 #include "settings_dialog/frm_ss_settings.h"
 #include "slideshow/form1.h"
@@ -28,17 +29,6 @@ struct Delivered {
   Event event;
   std::string source;
 };
-
-void PumpMessages() {
-  for (int round = 0; round < 5; ++round) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    Sleep(20);
-  }
-}
 
 class Win32Backend : public ::testing::Test {
  protected:
@@ -415,166 +405,6 @@ TEST_F(Win32Backend, TheDialogFollowsItsMonitorsDpi) {
     }
     EXPECT_EQ(font_height(), k * height_at_96);
   }
-}
-
-class RegistryStore : public ::testing::Test {
- protected:
-  void TearDown() override {
-    RegDeleteTreeW(HKEY_CURRENT_USER,
-                   (L"Software\\VB and VBA Program Settings\\" + app).c_str());
-  }
-  std::wstring app = L"Quildor store test";
-};
-
-TEST_F(RegistryStore, ValuesRoundTripAndReadsCreateNothing) {
-  win32::Win32Platform platform(GetModuleHandleW(nullptr), "");
-  const std::string a = win32::Narrow(app);
-  EXPECT_EQ(platform.ReadSetting(a, "Settings", "Interval", "2"), "2");
-  HKEY probe;
-  EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, win32::SettingsKeyPath(app, L"Settings").c_str(), 0,
-                          KEY_READ, &probe),
-            ERROR_SUCCESS)
-      << "a read must not create the key";
-  for (const std::string v : {" ", "", "a,b;c=d#e", "\"q\"", "C:\\QUILDORS\\", "Ünïcödé ✓",
-                              "  padded  "}) {
-    platform.WriteSetting(a, "Settings", "QuildorsDir", v);
-    EXPECT_EQ(platform.ReadSetting(a, "Settings", "QuildorsDir", "<none>"), v);
-  }
-  platform.WriteSetting(a, "Settings", "Interval", "60");
-  platform.WriteSetting(a, "Settings", "Interval", "15");
-  EXPECT_EQ(platform.ReadSetting(a, "Settings", "Interval", "2"), "15");
-  EXPECT_EQ(platform.ReadSetting(a, "Settings", "QuildorsDir", "<none>"), "  padded  ");
-}
-
-// Numbers read as their text, an expandable string (as the collection's software or a person
-// may store the photo folder) with its variables expanded, other types as missing.
-TEST_F(RegistryStore, NumbersAndExpandableTextReadAsTextAndOtherTypesAsMissing) {
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, win32::SettingsKeyPath(app, L"Settings").c_str(),
-                            0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  const DWORD five = 5;
-  RegSetValueExW(key, L"Interval", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&five), 4);
-  const BYTE blob[3] = {1, 2, 3};
-  RegSetValueExW(key, L"QuildorsDir", 0, REG_BINARY, blob, 3);
-  const std::wstring folder = L"%QUILDOR_TEST_DRIVE%\\Photos\\QUILDORS\\";
-  RegSetValueExW(key, L"Expandable", 0, REG_EXPAND_SZ,
-                 reinterpret_cast<const BYTE*>(folder.c_str()),
-                 static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(key);
-  SetEnvironmentVariableW(L"QUILDOR_TEST_DRIVE", L"D:");
-  EXPECT_EQ(win32::ReadRegistrySetting(app, L"Settings", L"Interval").value_or(L"?"), L"5");
-  EXPECT_FALSE(win32::ReadRegistrySetting(app, L"Settings", L"QuildorsDir").has_value());
-  EXPECT_EQ(win32::ReadRegistrySetting(app, L"Settings", L"Expandable").value_or(L"?"),
-            L"D:\\Photos\\QUILDORS\\");
-}
-
-// Run by the test below in a process of its own: writes, then ends at once.
-TEST(RegistryChild, WriteThenEndAtOnce) {
-  if (!GetEnvironmentVariableW(L"QUILDOR_WRITE_AND_EXIT", nullptr, 0)) {
-    GTEST_SKIP() << "runs only as the child of AWriteSurvivesTheProcessEndingAtOnce";
-  }
-  win32::Win32Platform platform(GetModuleHandleW(nullptr), "");
-  platform.WriteSetting("Quildor store test", "Settings", "Interval", "45");
-  platform.Exit(0);
-}
-
-TEST_F(RegistryStore, AWriteSurvivesTheProcessEndingAtOnce) {
-  wchar_t self[MAX_PATH];
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring command = L"\"" + std::wstring(self) +
-                         L"\" --gtest_filter=RegistryChild.WriteThenEndAtOnce";
-  SetEnvironmentVariableW(L"QUILDOR_WRITE_AND_EXIT", L"1");
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                             nullptr, &si, &pi));
-  SetEnvironmentVariableW(L"QUILDOR_WRITE_AND_EXIT", nullptr);
-  ASSERT_EQ(WaitForSingleObject(pi.hProcess, 60000), WAIT_OBJECT_0);
-  DWORD code = 1;
-  GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  EXPECT_EQ(code, 0u);
-  EXPECT_EQ(win32::ReadRegistrySetting(app, L"Settings", L"Interval").value_or(L"?"), L"45");
-}
-
-TEST(InstanceMutex, TheSecondHolderSeesAPreviousInstance) {
-  win32::Win32Platform first(GetModuleHandleW(nullptr), "");
-  win32::Win32Platform second(GetModuleHandleW(nullptr), "");
-  EXPECT_FALSE(first.PrevInstance());
-  EXPECT_TRUE(second.PrevInstance());
-}
-
-TEST(CommandLine, SkipsTheProgramPathAndOneSeparator) {
-  EXPECT_EQ(win32::ArgumentsOf(L"\"C:\\Windows\\Quildor.scr\" /c:1234"), L"/c:1234");
-  EXPECT_EQ(win32::ArgumentsOf(L"C:\\WINDOWS\\QUILDO~1.SCR /s"), L"/s");
-  EXPECT_EQ(win32::ArgumentsOf(L"Quildor.scr  /c"), L" /c");
-  EXPECT_EQ(win32::ArgumentsOf(L"\"Quildor.scr\""), L"");
-  EXPECT_EQ(win32::ArgumentsOf(L"Quildor.scr"), L"");
-  EXPECT_EQ(win32::ArgumentsOf(L"\"C:\\Program Files\\Q.scr\" /p 66048"), L"/p 66048");
-}
-
-}  // namespace
-}  // namespace quildor
-
-namespace quildor {
-namespace {
-
-LRESULT CALLBACK PlainProc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProcW(h, m, w, l); }
-
-TEST(Win32Preview, FillsTheGivenWindowWithTheDesignState) {
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = PlainProc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.lpszClassName = L"PreviewTestParent";
-  RegisterClassW(&wc);
-  HWND parent = CreateWindowExW(0, L"PreviewTestParent", L"monitor", WS_POPUP, 100, 100, 152,
-                                112, nullptr, nullptr, wc.hInstance, nullptr);
-  ShowWindow(parent, SW_SHOWNOACTIVATE);
-
-  auto platform = std::make_unique<win32::Win32Platform>(
-      GetModuleHandleW(nullptr), "/p " + std::to_string(reinterpret_cast<std::uintptr_t>(parent)));
-  auto module = std::make_unique<Module1>(*platform);
-  module->Start();
-  PumpMessages();
-
-  HWND child = FindWindowExW(parent, nullptr, L"QuildorPreview", nullptr);
-  ASSERT_NE(child, nullptr);
-  RECT outer, inner;
-  GetClientRect(parent, &outer);
-  GetClientRect(child, &inner);
-  EXPECT_EQ(inner.right, outer.right);
-  EXPECT_EQ(inner.bottom, outer.bottom);
-  EXPECT_EQ(FindWindowW(L"QuildorForm", nullptr), nullptr) << "no slide-show window";
-
-  RedrawWindow(child, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-  HDC dc = GetDC(child);
-  int coloured = 0, total = 0;
-  for (int y = 2; y < inner.bottom; y += 4) {
-    for (int x = 2; x < inner.right; x += 4, ++total) {
-      const COLORREF c = GetPixel(dc, x, y);
-      if (GetRValue(c) + GetGValue(c) + GetBValue(c) > 90) ++coloured;
-    }
-  }
-  ReleaseDC(child, dc);
-  EXPECT_GT(coloured, total / 2) << "the photograph and the banner fill most of the preview";
-
-  // The preview goes with its window, and the run ends then.
-  DestroyWindow(parent);
-  MSG msg;
-  bool quit = false;
-  for (int i = 0; i < 50 && !quit; ++i) {
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.message == WM_QUIT) quit = true;
-    }
-    if (!quit) Sleep(20);
-  }
-  EXPECT_TRUE(quit);
-  platform->DestroyViews();
-  module.reset();
-  platform.reset();
 }
 
 }  // namespace
