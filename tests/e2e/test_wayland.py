@@ -119,11 +119,13 @@ class Checks:
         right, origin = ("HEADLESS-1", 800, 600, 1024, 0, 1), ("HEADLESS-2", 1024, 768, 0, 0, 1)
         with Session(display=Sway([right, origin], self.xwayland)) as s:
             program = self.launch(s, {"Interval": "60"})
-            wait_for(lambda: painted(s.display.screenshot(origin[0]), 1024, 768), WINDOW_TIMEOUT,
-                     "the slide show on the output at the origin")
+            wait_for(lambda: painted(s.display.screenshot(origin[0]), 1024, 768) and
+                     not magenta_on(s.display.screenshot(right[0])), WINDOW_TIMEOUT,
+                     "the slide show on the output at the origin, the other one covered")
             other = s.display.screenshot(right[0], "%s-origin-other" % self.platform)
-            self.assertEqual(other.count(0, 0, other.width, other.height, lambda p: not black(p),
-                                         step=4), 0, "the other output black")
+            # Black but for the compositor's own pointer, which stays until the pointer moves.
+            self.assertLess(other.count(0, 0, other.width, other.height, lambda p: not black(p)),
+                            400, "the other output black")
             s.display.key("space")
             self.assertEqual(program.wait_exit(), 0)
 
