@@ -3,6 +3,7 @@
 #include "platform/qt/qt_screens.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -66,6 +67,14 @@ struct QtPlatform::Completions {
 
 QtPlatform::QtPlatform(std::string command_line)
     : command_line_(std::move(command_line)), completions_(std::make_shared<Completions>()) {
+#ifdef __GLIBC__
+  // One malloc arena for the whole process, set before the loader's thread exists. The loader
+  // decodes each photograph and the GUI thread frees it a step later; in an arena of its own the
+  // loader would get fresh pages from the system for every picture, a page fault per 4 KiB on
+  // every step (measured: a small photograph's step a tenth slower). The two threads hardly
+  // ever allocate at once, so the shared arena's lock costs nothing.
+  mallopt(M_ARENA_MAX, 1);
+#endif
   completions_->receiver = new QObject();
   RegisterResources();
   InstallFontSubstitutes();
