@@ -21,7 +21,7 @@ namespace quildor::qt {
 
 namespace {
 
-// The box: a raised frame in the colours of a dialog, a title bar in the selection's colours,
+// The box: a framed panel in the colours of a dialog, a title bar in the selection's colours,
 // the text and the OK button. Every key and button press on it is its own: none reaches the
 // slide show beneath.
 class BoxInside : public QFrame {
