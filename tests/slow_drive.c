@@ -36,33 +36,16 @@ static void SourcePath(char out[PATH_MAX], const char* path) {
   snprintf(out, PATH_MAX, "%s%s", g_source, path);
 }
 
-// Sleeps `ms` milliseconds (for ever with -1); -EINTR when the request is interrupted.
+// Sleeps `ms` milliseconds (for ever with -1), 20 ms at a time; -EINTR as soon as the request is
+// interrupted (libfuse also signals the thread, which cuts the current sleep short).
 static int Wait(long ms) {
-  if (ms < 0) {
-    for (;;) {
-      if (fuse_interrupted()) return -EINTR;
-      struct timespec tick = {0, 20 * 1000 * 1000};
-      nanosleep(&tick, NULL);
-    }
-  }
-  struct timespec end;
-  clock_gettime(CLOCK_MONOTONIC, &end);
-  end.tv_sec += ms / 1000;
-  end.tv_nsec += (ms % 1000) * 1000000L;
-  if (end.tv_nsec >= 1000000000L) {
-    end.tv_sec += 1;
-    end.tv_nsec -= 1000000000L;
-  }
-  for (;;) {
+  for (long waited = 0; ms < 0 || waited < ms; waited += 20) {
     if (fuse_interrupted()) return -EINTR;
-    struct timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    long left_ms = (end.tv_sec - now.tv_sec) * 1000 + (end.tv_nsec - now.tv_nsec) / 1000000;
-    if (left_ms <= 0) return 0;
-    if (left_ms > 20) left_ms = 20;
-    struct timespec tick = {0, left_ms * 1000000L};
+    const long step = ms < 0 || ms - waited > 20 ? 20 : ms - waited;
+    struct timespec tick = {0, step * 1000000L};
     nanosleep(&tick, NULL);
   }
+  return 0;
 }
 
 static int DriveGetattr(const char* path, struct stat* st, struct fuse_file_info* fi) {
