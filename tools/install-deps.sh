@@ -29,6 +29,7 @@ test_packages=(
   dpkg-dev file xserver-xorg-core xserver-xorg-video-dummy
   dbus-daemon at-spi2-core python3-pyatspi nsis
   sway xwayland swayidle grim wtype qt6-wayland libwayland-dev
+  weston kwin-wayland mutter
   libgtest-dev googletest libbenchmark-dev libturbojpeg0-dev
   fuse3 libfuse3-dev
   python3

@@ -5,9 +5,14 @@
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QWindow>
+#include <xcb/xcb.h>
 
 #include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "forms/screens.h"
@@ -23,6 +28,54 @@ bool OnXWayland() {
   return QGuiApplication::platformName() == QLatin1String("xcb") &&
          (qEnvironmentVariableIsSet("WAYLAND_DISPLAY") ||
           qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland"));
+}
+
+xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
+  xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+      c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
+  xcb_atom_t atom = XCB_ATOM_NONE;
+  if (reply) atom = reply->atom;
+  std::free(reply);
+  return atom;
+}
+
+// The value of the X window `w`'s property `property` of type `type`, as bytes; empty if unset.
+std::string Property(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property, xcb_atom_t type) {
+  xcb_get_property_reply_t* reply =
+      xcb_get_property_reply(c, xcb_get_property(c, 0, w, property, type, 0, 256), nullptr);
+  std::string value;
+  if (reply) {
+    const auto* bytes = static_cast<const char*>(xcb_get_property_value(reply));
+    value.assign(bytes, static_cast<std::size_t>(xcb_get_property_value_length(reply)));
+  }
+  std::free(reply);
+  return value;
+}
+
+// The name the running X window manager gives itself (the _NET_WM_NAME of the window that the
+// root's _NET_SUPPORTING_WM_CHECK names), or empty where none runs.
+std::string WindowManagerName() {
+  auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+  if (!x11) return {};
+  xcb_connection_t* c = x11->connection();
+  const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+  const std::string check =
+      Property(c, root, Atom(c, "_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW);
+  if (check.size() != sizeof(xcb_window_t)) return {};
+  xcb_window_t wm = 0;
+  std::memcpy(&wm, check.data(), sizeof wm);
+  return Property(c, wm, Atom(c, "_NET_WM_NAME"), Atom(c, "UTF8_STRING"));
+}
+
+// Whether the full-screen windows bypass the window manager. Only under Xwayland, and only where
+// the compositor's window manager is wlroots' (sway and its kin): it puts every window it manages
+// on the output that has the focus, whatever the window asks. mutter's, kwin's and weston's place
+// a full-screen window on the output it stands on, keep it above their panels and give it the
+// keyboard; bypassing them would leave it without keys, since none of them lets an X client's
+// own keyboard grab take the keyboard from the compositor.
+bool BypassWindowManager() {
+  static const bool bypass = OnXWayland() && WindowManagerName() == "wlroots wm";
+  return bypass;
 }
 
 }  // namespace
@@ -51,18 +104,29 @@ QCursor BlankCursor() {
 }
 
 void ShowFullScreen(QWidget& w, QScreen* screen) {
-  // A window that bypasses the window manager is placed where its geometry says, above the
-  // managed ones; it gets no keyboard focus from the compositor (see HoldKeyboardWhenShown).
-  if (OnXWayland()) w.setWindowFlag(Qt::X11BypassWindowManagerHint);
   // The screen and geometry are set before the window exists, so that a Wayland full-screen
   // request names this output (Qt takes a window's screen from its position too). On X11 the
-  // geometry is set again once shown, and a window manager is asked for the full-screen state as
-  // well, so that the window covers the screen with or without one.
+  // geometry is set again once shown, so that the window covers the screen with or without a
+  // window manager.
   w.setScreen(screen);
   w.setGeometry(screen->geometry());
-  w.setWindowState(w.windowState() | Qt::WindowFullScreen);
+  if (BypassWindowManager()) {
+    // Placed where its geometry says, above the managed windows; it gets no keyboard focus from
+    // the compositor (see HoldKeyboardWhenShown). It asks for no window-manager state: a window
+    // manager takes such a request as one for a window it frames (weston's aborts on it).
+    w.setWindowFlag(Qt::X11BypassWindowManagerHint);
+  } else {
+    w.setWindowState(w.windowState() | Qt::WindowFullScreen);
+  }
   w.show();
   if (!OnWayland()) w.setGeometry(screen->geometry());
+}
+
+void KeepFullScreen(QWidget& w, QScreen* screen) {
+  w.setGeometry(screen->geometry());
+  if (w.isVisible() && !BypassWindowManager()) {
+    w.setWindowState(w.windowState() | Qt::WindowFullScreen);
+  }
 }
 
 namespace {
@@ -90,7 +154,7 @@ class GrabWhenPainted : public QObject {
 }  // namespace
 
 void HoldKeyboardWhenShown(QWidget& w) {
-  if (OnXWayland()) new GrabWhenPainted(w);
+  if (BypassWindowManager()) new GrabWhenPainted(w);
 }
 
 // A plain black window over one of the other screens. Its keys, buttons and moves are the slide
@@ -155,6 +219,8 @@ void ScreenCovers::Update(bool on) {
     connect(screen, &QScreen::geometryChanged, covers_.back().get(), [this] { Update(on_); },
             Qt::QueuedConnection);
   }
+  // A cover made during the show may have been given the keyboard; it goes back to the show.
+  if (shown_.isVisible() && !covers_.empty()) shown_.activateWindow();
 }
 
 }  // namespace quildor::qt

@@ -5,9 +5,10 @@
 // gets a black cover, with the blank pointer,
 // whose input counts as input on the slide show. On X11 a program places its windows itself; a
 // Wayland client cannot, and can only ask to be full screen on a chosen output, so each window's
-// screen is set before it is shown and the full-screen request names it. Under XWayland the
-// compositor's window manager would put every managed window on the focused output, so there the
-// windows bypass it and are placed like on a bare X server.
+// screen is set before it is shown and the full-screen request names it. Under Xwayland the
+// compositor's window manager places, stacks and focuses the full-screen windows, except wlroots'
+// (sway's), which would put every managed window on the focused output: there the windows bypass
+// it, are placed as on a bare X server, and take the keyboard with a grab.
 #pragma once
 
 #include <QCursor>
@@ -31,12 +32,15 @@ QScreen* SlideShowScreen();
 QCursor BlankCursor();
 
 // Shows the top-level widget `w`, not yet shown, full screen on `screen`, where the compositor or
-// window manager leaves it (under XWayland it bypasses the window manager).
+// window manager leaves it.
 void ShowFullScreen(QWidget& w, QScreen* screen);
 
+// Puts the full-screen widget `w` over `screen` again, after its geometry or state was changed.
+void KeepFullScreen(QWidget& w, QScreen* screen);
+
 // Gives the full-screen window `w` the keyboard once it is on the screen, where it would not get
-// it otherwise: under XWayland, where the compositor lets no window it does not manage take the
-// X focus, so that only a keyboard grab brings it keys.
+// it otherwise: under Xwayland where the window bypasses the window manager, which lets no window it
+// does not manage take the X focus, so that only a keyboard grab brings it keys.
 void HoldKeyboardWhenShown(QWidget& w);
 
 

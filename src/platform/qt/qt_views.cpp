@@ -151,9 +151,7 @@ void FormWidget::ApplyWindowGeometry() {
   if (FullScreen()) {
     // Covers the whole screen whether or not a window manager runs: the geometry is set
     // directly, and a window manager or compositor is also asked for the full-screen state.
-    QScreen* screen = SlideShowScreen();
-    setGeometry(screen->geometry());
-    if (isVisible()) setWindowState(windowState() | Qt::WindowFullScreen);
+    KeepFullScreen(*this, SlideShowScreen());
     return;
   }
   move(TwipsToPixels(form_.Left()), TwipsToPixels(form_.Top()));
@@ -174,6 +172,10 @@ void FormWidget::ShowAsModelled() {
   }
   platform_.FormShown(form_);
   if (FullScreen()) {
+    // The covers first: a window manager that activates each window it maps then leaves the
+    // keyboard with the slide show, mapped last.
+    setScreen(SlideShowScreen());
+    covers_.Update(true);
     HoldKeyboardWhenShown(*this);
     ShowFullScreen(*this, SlideShowScreen());
   } else {
@@ -188,7 +190,6 @@ void FormWidget::ShowAsModelled() {
   } else {
     setFocus(Qt::ActiveWindowFocusReason);
   }
-  covers_.Update(FullScreen());
 }
 
 bool FormWidget::focusNextPrevChild(bool next) {

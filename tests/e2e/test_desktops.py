@@ -1,0 +1,92 @@
+"""The slide show on the compositors of today's Linux desktops (weston, kwin, mutter), each with
+two outputs, natively (Qt's Wayland plugin) and through Xwayland (Qt's X11 plugin, as a user
+without Qt's Wayland plugin gets): the compositor lives through it; the show on the output at the
+layout's origin, the other output black; the box asking for the disc drawn inside the show and
+answered by Enter; the photographs following one another; a key ends the show. Run as a script:
+without any of the compositors it reports a skip (status 77)."""
+import os
+import shutil
+import sys
+import tempfile
+import unittest
+
+from harness import Session, WINDOW_TIMEOUT, folder_setting, wait_for
+from nested import BINARIES, Nested
+from test_composition import black, check_design, painted
+from test_wayland import PHOTO, SAMPLES, box_on
+
+TITLE = "The Quildor Anthology Screen Saver"
+
+
+class Checks:
+    kind = None
+    platform = None
+
+    def test_box_inside_photographs_and_a_key(self):
+        with tempfile.TemporaryDirectory() as tmp, \
+                Session(display=Nested(self.kind, self.platform == "xcb")) as s:
+            os.chmod(tmp, 0o755)
+            folder = os.path.join(tmp, "QUILDORS")
+            os.mkdir(folder)
+            name = "%s-%s-" % (self.kind, self.platform)
+            # The pointer rests over the second output, which the show's cover then hides.
+            s.display.move(1024 + 300, 300)
+            program = s.start(["/s"], {"Interval": "1", "QuildorsDir": folder_setting(folder)},
+                              env=dict(s.display.env, QT_QPA_PLATFORM=self.platform))
+
+            def first():
+                if not s.display.alive():
+                    raise AssertionError("the compositor ended: %s" % s.display.log_text()[-600:])
+                if not program.running():
+                    raise AssertionError("the program ended with %s" % program.proc.returncode)
+                return s.display.screenshot("first")
+            wait_for(lambda: box_on(first()) and s.message_boxes(TITLE), WINDOW_TIMEOUT,
+                     "the box asking for the disc inside the show on the first output")
+            self.assertEqual(panels(s.display.screenshot("first", name + "box")), 0,
+                             "nothing of the desktop over the show")
+            second = s.display.screenshot("second", name + "second")
+            self.assertEqual(second.count(0, 0, second.width, second.height,
+                                         lambda p: not black(p), step=2), 0,
+                             "the second output black, with no pointer")
+
+            for photo in ("55COUPE.JPG", "56SEDAN.JPG"):
+                shutil.copy(os.path.join(SAMPLES, photo), folder)
+            s.answer_box(s.message_boxes(TITLE)[0], TITLE)
+            wait_for(lambda: painted(first(), 1024, 768), WINDOW_TIMEOUT, "a photograph")
+            shown = photo_of(first())
+            wait_for(lambda: photo_of(first()) != shown, WINDOW_TIMEOUT, "the next photograph")
+            shot = first()
+            check_design(self, shot, 1024, 768)
+            self.assertEqual(panels(shot), 0, "nothing of the desktop over the show")
+            s.display.key("space")
+            self.assertEqual(program.wait_exit(), 0, "a key ends the show")
+            self.assertTrue(s.display.alive(), "the compositor lives on")
+
+
+def panels(shot):
+    """Pixels that are not black in the layout's empty bands along the top and bottom edges,
+    where a desktop's panel or dock would show."""
+    def lit(p):
+        return not black(p)
+    return (shot.count(0, 0, shot.width, 80, lit, step=3) +
+            shot.count(0, shot.height - 60, shot.width, shot.height, lit, step=3))
+
+
+def photo_of(shot):
+    return [shot.pixel(x, y) for x in range(PHOTO[0], PHOTO[2], 37)
+            for y in range(PHOTO[1], PHOTO[3], 41)]
+
+
+# One test case per compositor and Qt plugin.
+for _kind in BINARIES:
+    for _platform, _how in (("wayland", "Native"), ("xcb", "Xwayland")):
+        _name = "%s%s" % (_kind.capitalize(), _how)
+        globals()[_name] = type(_name, (Checks, unittest.TestCase),
+                                {"kind": _kind, "platform": _platform})
+
+
+if __name__ == "__main__":
+    if not any(shutil.which(b) for b in BINARIES.values()):
+        print("skipped: none of %s is installed" % ", ".join(BINARIES.values()))
+        sys.exit(77)
+    unittest.main(verbosity=2)
