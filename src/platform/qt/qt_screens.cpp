@@ -78,14 +78,25 @@ bool BypassWindowManager() {
   return bypass;
 }
 
+// Whether Qt's primary screen is the one the desktop calls primary: a bare X server's RandR
+// primary, and under Xwayland the RandR primary that mutter (GNOME's) and kwin (KDE Plasma's) set
+// from the desktop's own. A Wayland compositor tells a client none; weston's Xwayland names
+// none, and wlroots' names merely the first output announced.
+bool PrimaryIsTold() {
+  if (OnWayland()) return false;
+  if (!OnXWayland()) return true;
+  static const std::string wm = WindowManagerName();
+  return wm == "Mutter" || wm == "GNOME Shell" || wm == "KWin";
+}
+
 }  // namespace
 
 QScreen* SlideShowScreen() {
   const QList<QScreen*> screens = QGuiApplication::screens();
   if (screens.isEmpty()) return QGuiApplication::primaryScreen();
-  // A bare X server names its primary output (RandR); a Wayland compositor tells a Qt client
-  // none, and Qt takes the first output announced, as sway's Xwayland does for RandR.
-  const bool named = !OnWayland() && !OnXWayland();
+  // Where the desktop names no primary, Qt takes the first output announced; the core's rule
+  // then takes the output at the layout's origin instead.
+  const bool named = PrimaryIsTold();
   std::vector<forms::ScreenPlace> places;
   std::optional<std::size_t> primary;
   for (QScreen* screen : screens) {

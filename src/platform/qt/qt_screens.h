@@ -1,7 +1,8 @@
 // Where the full-screen slide show and its covers go, on X11 and on Wayland alike.
 //
-// The slide show fills the desktop's primary screen (a bare X server's RandR primary; under
-// Wayland, where no primary is told, the output at the layout's origin) and every other screen
+// The slide show fills the desktop's primary screen (a bare X server's RandR primary, and GNOME's
+// or KDE Plasma's as their Xwayland names it; where no primary is told, the output at the
+// layout's origin) and every other screen
 // gets a black cover, with the blank pointer,
 // whose input counts as input on the slide show. On X11 a program places its windows itself; a
 // Wayland client cannot, and can only ask to be full screen on a chosen output, so each window's
