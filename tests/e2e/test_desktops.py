@@ -44,10 +44,13 @@ class Checks:
                      "the box asking for the disc inside the show on the first output")
             self.assertEqual(panels(s.display.screenshot("first", name + "box")), 0,
                              "nothing of the desktop over the show")
-            second = s.display.screenshot("second", name + "second")
-            self.assertEqual(second.count(0, 0, second.width, second.height,
-                                         lambda p: not black(p), step=2), 0,
-                             "the second output black, with no pointer")
+            # A compositor may keep its own pointer over a window that appears under the resting
+            # pointer until the pointer moves (weston 14 does); once it has, nothing shows.
+            s.display.move(1024 + 320, 320)
+            wait_for(lambda: not s.display.screenshot("second").count(
+                0, 0, 800, 600, lambda p: not black(p), step=2), WINDOW_TIMEOUT,
+                "the second output black, with no pointer")
+            s.display.screenshot("second", name + "second")
 
             for photo in ("55COUPE.JPG", "56SEDAN.JPG"):
                 shutil.copy(os.path.join(SAMPLES, photo), folder)
