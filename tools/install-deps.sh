@@ -11,10 +11,12 @@ set -euo pipefail
 
 set_name=${1:-all}
 
-# Building and running the Linux program; Xvfb and ImageMagick for `make run` without a display.
+# Building and running the Linux program and its idle watcher (the Wayland idle protocols' XML and
+# scanner, the X server's SYNC extension); Xvfb and ImageMagick for `make run` without a display.
 run_packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev libxcb1-dev libjpeg-dev
+  libwayland-dev wayland-protocols plasma-wayland-protocols libxcb-sync-dev
   xvfb xauth imagemagick
   fonts-liberation fonts-dejavu-core
 )
@@ -28,7 +30,7 @@ test_packages=(
   xdotool x11-utils x11-xserver-utils libjpeg-turbo-progs xscreensaver procps
   dpkg-dev file xserver-xorg-core xserver-xorg-video-dummy
   dbus-daemon at-spi2-core python3-pyatspi nsis
-  sway xwayland swayidle grim wtype qt6-wayland libwayland-dev
+  sway xwayland swayidle grim wtype qt6-wayland
   weston kwin-wayland mutter
   libgtest-dev googletest libbenchmark-dev libturbojpeg0-dev
   fuse3 libfuse3-dev

@@ -105,6 +105,9 @@ class Display:
     def xdotool(self, *args, check=True):
         return self.run("xdotool", *args, check=check).stdout
 
+    def key(self, name):
+        self.xdotool("key", name)
+
     def root_window(self):
         if not hasattr(self, "_root"):
             out = self.run("xwininfo", "-root").stdout
@@ -403,3 +406,18 @@ class Session:
 
     def __exit__(self, *exc):
         self.close()
+
+
+def main_reporting_skips():
+    """Runs the calling script's tests; where some could not run here (and none failed), exits
+    with status 77 and their reasons, so that CTest reports the group as skipped, never passed."""
+    import sys
+    import unittest
+    program = unittest.main(verbosity=2, exit=False)
+    result = program.result
+    if not result.wasSuccessful():
+        sys.exit(1)
+    if result.skipped:
+        print("skipped: " + "; ".join(sorted({why for _, why in result.skipped})))
+        sys.exit(77)
+    sys.exit(0)

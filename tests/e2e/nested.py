@@ -99,7 +99,8 @@ class Nested(Display):
                                            stderr=subprocess.STDOUT)
         display, authority = wait_for(lambda: self._told(told), TIMEOUT,
                                       "%s to start its session" % self.kind).split(" ", 1)
-        self.env = {"WAYLAND_DISPLAY": os.path.join(self.runtime, socket)}
+        self.env = {"WAYLAND_DISPLAY": os.path.join(self.runtime, socket),
+                    "DBUS_SESSION_BUS_ADDRESS": env.get("DBUS_SESSION_BUS_ADDRESS", "")}
         if xwayland:
             self.env["XAUTHORITY"] = authority or ""
         self.name = display if xwayland else ""

@@ -3,14 +3,13 @@ two outputs, natively (Qt's Wayland plugin) and through Xwayland (Qt's X11 plugi
 without Qt's Wayland plugin gets): the compositor lives through it; the show on the output at the
 layout's origin, the other output black; the box asking for the disc drawn inside the show and
 answered by Enter; the photographs following one another; a key ends the show. Run as a script:
-without any of the compositors it reports a skip (status 77)."""
+where a compositor is not installed it reports a skip (status 77)."""
 import os
 import shutil
-import sys
 import tempfile
 import unittest
 
-from harness import Session, WINDOW_TIMEOUT, folder_setting, wait_for
+from harness import Session, WINDOW_TIMEOUT, folder_setting, main_reporting_skips, wait_for
 from nested import BINARIES, Nested
 from test_composition import black, check_design, painted
 from test_wayland import PHOTO, SAMPLES, box_on
@@ -89,7 +88,4 @@ for _kind in BINARIES:
 
 
 if __name__ == "__main__":
-    if not any(shutil.which(b) for b in BINARIES.values()):
-        print("skipped: none of %s is installed" % ", ".join(BINARIES.values()))
-        sys.exit(77)
-    unittest.main(verbosity=2)
+    main_reporting_skips()

@@ -1,0 +1,60 @@
+#include "idle/gnome_idle.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+
+#include <memory>
+
+namespace quildor::idle {
+
+namespace {
+
+const QString kMonitor = QStringLiteral("org.gnome.Mutter.IdleMonitor");
+const QString kMonitorPath = QStringLiteral("/org/gnome/Mutter/IdleMonitor/Core");
+// GNOME's session manager's flag for "inhibit the session being marked as idle".
+constexpr uint kInhibitIdle = 8;
+
+QDBusMessage MonitorCall(const QString& method) {
+  return QDBusMessage::createMethodCall(kMonitor, kMonitorPath, kMonitor, method);
+}
+
+}  // namespace
+
+GnomeIdle::GnomeIdle(QDBusConnection bus) : bus_(std::move(bus)) {}
+
+bool GnomeIdle::Start(std::chrono::milliseconds timeout) {
+  if (!bus_.isConnected() || !bus_.interface()->isServiceRegistered(kMonitor)) return false;
+  if (!bus_.connect(kMonitor, kMonitorPath, kMonitor, QStringLiteral("WatchFired"), this,
+                    SLOT(WatchFired(uint)))) {
+    return false;
+  }
+  QDBusMessage call = MonitorCall(QStringLiteral("AddIdleWatch"));
+  call << static_cast<qulonglong>(timeout.count());
+  const QDBusReply<uint> reply = bus_.call(call);
+  if (!reply.isValid()) return false;
+  idle_watch_ = reply.value();
+  return true;
+}
+
+void GnomeIdle::WatchFired(uint id) {
+  // An idle watch stands until removed: it fires again after each later idle period.
+  if (id == idle_watch_ && on_idle) on_idle();
+}
+
+bool GnomeIdle::Inhibited() {
+  QDBusMessage call = QDBusMessage::createMethodCall(
+      QStringLiteral("org.gnome.SessionManager"), QStringLiteral("/org/gnome/SessionManager"),
+      QStringLiteral("org.gnome.SessionManager"), QStringLiteral("IsInhibited"));
+  call << kInhibitIdle;
+  const QDBusReply<bool> reply = bus_.call(call);
+  return reply.isValid() && reply.value();
+}
+
+std::unique_ptr<IdleSource> GnomeIdleSource(std::chrono::milliseconds timeout) {
+  auto source = std::make_unique<GnomeIdle>(QDBusConnection::sessionBus());
+  if (!source->Start(timeout)) return nullptr;
+  return source;
+}
+
+}  // namespace quildor::idle
