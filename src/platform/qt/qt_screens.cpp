@@ -1,5 +1,6 @@
 #include "platform/qt/qt_screens.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -114,6 +115,8 @@ QCursor BlankCursor() {
   return QCursor(clear, 0, 0);
 }
 
+bool CoversBeforeSlideShow() { return !OnWayland(); }
+
 void ShowFullScreen(QWidget& w, QScreen* screen) {
   // The screen and geometry are set before the window exists, so that a Wayland full-screen
   // request names this output (Qt takes a window's screen from its position too). On X11 the
@@ -174,11 +177,12 @@ void HoldKeyboardWhenShown(QWidget& w) {
 // to any window, and the cover then passes the keys on.
 class ScreenCovers::Cover : public QWidget {
  public:
-  Cover(ViewServices& platform, forms::Form& form, QScreen* screen)
+  Cover(ViewServices& platform, forms::Form& form, QWidget& shown, QScreen* screen)
       : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                              Qt::WindowDoesNotAcceptFocus),
         platform_(platform),
-        form_(form) {
+        form_(form),
+        shown_(shown) {
     // A window of its own, not a child of the slide show's: a Wayland compositor would make a
     // child a floating dialog over its parent instead of a full-screen window on its output.
     setObjectName(QStringLiteral("Cover"));
@@ -195,7 +199,10 @@ class ScreenCovers::Cover : public QWidget {
   }
 
  protected:
-  void keyPressEvent(QKeyEvent* e) override { Pass(e, forms::Event::KeyDown); }
+  // A key goes where the slide show's window would take it: to the show, or to the box standing
+  // inside it (whose button acts on the press or the release).
+  void keyPressEvent(QKeyEvent* e) override { PassKey(e); }
+  void keyReleaseEvent(QKeyEvent* e) override { PassKey(e); }
   void mousePressEvent(QMouseEvent* e) override { Pass(e, forms::Event::MouseDown); }
   void mouseMoveEvent(QMouseEvent* e) override {
     e->accept();
@@ -207,8 +214,14 @@ class ScreenCovers::Cover : public QWidget {
     e->accept();
     platform_.Deliver(form_, event, nullptr);
   }
+  void PassKey(QKeyEvent* e) {
+    e->accept();
+    QKeyEvent copy(e->type(), e->key(), e->modifiers(), e->text(), e->isAutoRepeat());
+    QCoreApplication::sendEvent(shown_.focusWidget() ? shown_.focusWidget() : &shown_, &copy);
+  }
   ViewServices& platform_;
   forms::Form& form_;
+  QWidget& shown_;
 };
 
 ScreenCovers::ScreenCovers(ViewServices& platform, forms::Form& form, QWidget& shown)
@@ -226,7 +239,7 @@ void ScreenCovers::Update(bool on) {
   if (!on) return;
   for (QScreen* screen : QGuiApplication::screens()) {
     if (screen == shown_.screen()) continue;
-    covers_.push_back(std::make_unique<Cover>(platform_, form_, screen));
+    covers_.push_back(std::make_unique<Cover>(platform_, form_, shown_, screen));
     connect(screen, &QScreen::geometryChanged, covers_.back().get(), [this] { Update(on_); },
             Qt::QueuedConnection);
   }

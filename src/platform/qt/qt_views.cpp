@@ -172,12 +172,12 @@ void FormWidget::ShowAsModelled() {
   }
   platform_.FormShown(form_);
   if (FullScreen()) {
-    // The covers first: a window manager that activates each window it maps then leaves the
-    // keyboard with the slide show, mapped last.
     setScreen(SlideShowScreen());
-    covers_.Update(true);
+    const bool covers_first = CoversBeforeSlideShow();
+    if (covers_first) covers_.Update(true);
     HoldKeyboardWhenShown(*this);
     ShowFullScreen(*this, SlideShowScreen());
+    if (!covers_first) covers_.Update(true);
   } else {
     ApplyWindowGeometry();
     show();
