@@ -5,6 +5,7 @@ run as root, so it runs as "nobody" with a runtime folder of its own; the progra
 connect to its socket by its full path.
 
 Raises unittest.SkipTest, with the reason, where sway cannot run here."""
+import json
 import os
 import pwd
 import shutil
@@ -135,6 +136,17 @@ class Sway:
             f.write("#!/bin/sh\n%s\n" % line)
         os.chmod(script, 0o755)
         self.msg("exec", script)
+
+    def focused_app(self):
+        """The app_id of the window that has the keyboard focus, or None."""
+        def find(node):
+            if node.get("focused"):
+                return node.get("app_id")
+            for child in node.get("nodes", []) + node.get("floating_nodes", []):
+                found = find(child)
+                if found:
+                    return found
+        return find(json.loads(self.msg("-t", "get_tree")))
 
     def active_outputs(self):
         return self.msg("-t", "get_outputs").count('"active": true')

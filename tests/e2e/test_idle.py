@@ -5,6 +5,7 @@ after the next idle period, never two copies at once (counted from /proc through
 weston, which offers none of these, one clear line and status 1. Its CPU time over a minute of
 idle is reported. Run as a script: where a desktop cannot run here, it reports a skip (status 77)."""
 import os
+import subprocess
 import time
 import unittest
 
@@ -13,6 +14,7 @@ from nested import Nested
 from sway import Sway
 
 IDLE = os.path.join(os.path.dirname(EXE), "quildor-idle")
+INHIBITOR = os.environ.get("QUILDOR_IDLE_INHIBITOR", "")
 
 
 def copies():
@@ -52,6 +54,29 @@ class IdleWatcher(unittest.TestCase):
     def test_sway(self):
         with Session(display=Sway([("HEADLESS-1", 1024, 768, 0, 0, 1)])) as s:
             self.starts_after_each_idle_period(s, dict(s.display.env, QT_QPA_PLATFORM="wayland"))
+
+    def test_sway_holds_back_while_idle_is_inhibited(self):
+        if not INHIBITOR:
+            raise unittest.SkipTest("no idle-inhibiting client was built")
+        with Session(display=Sway([("HEADLESS-1", 1024, 768, 0, 0, 1)])) as s:
+            holder = s.display.helper([INHIBITOR], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+            self.assertEqual(holder.stdout.readline().strip(), b"inhibiting")
+            watcher = s.start(["2"], {"Interval": "60"}, exe=IDLE,
+                              env=dict(s.display.env, QT_QPA_PLATFORM="wayland"))
+            # Three idle periods pass without a slide show: the window of the test, not a wait.
+            deadline = time.monotonic() + 6
+            while time.monotonic() < deadline:
+                self.assertEqual(copies(), 0, "no slide show while idle is inhibited")
+                time.sleep(0.2)
+            holder.stdin.write(b"release\n")
+            holder.stdin.flush()
+            self.assertEqual(holder.stdout.readline().strip(), b"released")
+            # The test's window had the keyboard; sway gives it to the slide show once shown.
+            wait_for(lambda: watcher.events().count("Painted Form1") == 1 and
+                     s.display.focused_app() == "quildor", WINDOW_TIMEOUT,
+                     "the show, with the keyboard, once the inhibitor is released")
+            s.display.key("space")
+            wait_for(lambda: copies() == 0, WINDOW_TIMEOUT, "the show to end on a key")
 
     def test_mutter(self):
         with Session(display=Nested("mutter", False)) as s:
