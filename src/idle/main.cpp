@@ -50,6 +50,12 @@ int main(int argc, char** argv) {
 
   QProcess show;
   show.setProcessChannelMode(QProcess::ForwardedChannels);
+  QObject::connect(&show, &QProcess::errorOccurred, [&](QProcess::ProcessError error) {
+    if (error == QProcess::FailedToStart) {
+      std::fprintf(stderr, "quildor-idle: cannot start %s: %s\n",
+                   qPrintable(show.program()), qPrintable(show.errorString()));
+    }
+  });
   source->on_idle = [&] {
     if (show.state() != QProcess::NotRunning) return;   // one slide show at a time
     if (source->Inhibited()) return;

@@ -61,6 +61,8 @@ class X11Idle : public IdleSource {
     notifier_ = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(c_),
                                                   QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { Dispatch(); });
+    // Events read with the replies above wait in the connection's queue, not on its socket.
+    QTimer::singleShot(0, [this] { Dispatch(); });
     return true;
   }
 
