@@ -115,8 +115,6 @@ QCursor BlankCursor() {
   return QCursor(clear, 0, 0);
 }
 
-bool CoversBeforeSlideShow() { return !OnWayland(); }
-
 void ShowFullScreen(QWidget& w, QScreen* screen) {
   // The screen and geometry are set before the window exists, so that a Wayland full-screen
   // request names this output (Qt takes a window's screen from its position too). On X11 the

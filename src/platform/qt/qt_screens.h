@@ -32,14 +32,6 @@ QScreen* SlideShowScreen();
 // plugin never applies to a surface that has had no cursor before.
 QCursor BlankCursor();
 
-// Whether the covers are shown before the slide show. Window managers and compositors give the
-// keyboard to the window shown last and may keep the earlier ones below their panels. On X11
-// (Xwayland's window managers included) a cover takes no focus and could not pass keys on, so
-// the slide show comes last there. A Wayland compositor may give a cover the keyboard, which it
-// passes on; there the slide show comes first, since weston lowers an unfocused full-screen
-// window shown before the focused one below its panel.
-bool CoversBeforeSlideShow();
-
 // Shows the top-level widget `w`, not yet shown, full screen on `screen`, where the compositor or
 // window manager leaves it.
 void ShowFullScreen(QWidget& w, QScreen* screen);

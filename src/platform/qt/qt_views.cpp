@@ -172,12 +172,12 @@ void FormWidget::ShowAsModelled() {
   }
   platform_.FormShown(form_);
   if (FullScreen()) {
+    // The covers first: window managers and compositors give the keyboard to the window shown
+    // last, and a cover on X11 takes no focus and could not pass keys on.
     setScreen(SlideShowScreen());
-    const bool covers_first = CoversBeforeSlideShow();
-    if (covers_first) covers_.Update(true);
+    covers_.Update(true);
     HoldKeyboardWhenShown(*this);
     ShowFullScreen(*this, SlideShowScreen());
-    if (!covers_first) covers_.Update(true);
   } else {
     ApplyWindowGeometry();
     show();
