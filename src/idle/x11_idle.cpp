@@ -2,6 +2,9 @@
 // device. Two alarms tell the watcher when it crosses the idle time upwards (the user went idle)
 // and when it falls below it again (input came). Players that keep the display on by resetting
 // the server's screen saver (as video players do on X11) reset this counter too.
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusReply>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <xcb/sync.h>
@@ -67,6 +70,17 @@ class X11Idle : public IdleSource {
   }
 
   std::string Name() const override { return "the X server's idle counter"; }
+
+  // Where the desktop runs a screen-saver service that tells of inhibitions (KDE's, for one),
+  // whether a program holds one; elsewhere video players reset the idle counter as they play.
+  bool Inhibited() override {
+    const QString service = QStringLiteral("org.freedesktop.ScreenSaver");
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        service, QStringLiteral("/org/freedesktop/ScreenSaver"), service,
+        QStringLiteral("HasInhibit"));
+    const QDBusReply<bool> reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 2000);
+    return reply.isValid() && reply.value();
+  }
 
  private:
   xcb_sync_counter_t FindCounter(const std::string& name) {

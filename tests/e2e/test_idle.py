@@ -3,7 +3,8 @@ under sway (its Wayland idle protocol: KDE's on sway 1.7, ext-idle-notify-v1 fro
 mutter (GNOME's idle monitor): the slide show starts after idle, a key ends it, it starts again
 after the next idle period, never two copies at once (counted from /proc throughout). Under
 weston, which offers none of these, one clear line and status 1. Its CPU time over a minute of
-idle is reported. Run as a script: where a desktop cannot run here, it reports a skip (status 77)."""
+idle is reported. Run as a script: where a desktop cannot run here, it reports a skip (status
+77)."""
 import os
 import subprocess
 import time
