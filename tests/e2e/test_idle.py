@@ -1,7 +1,8 @@
 """quildor-idle, the idle watcher, with an idle time of 2 s on a bare X server (its idle counter),
 under sway (its Wayland idle protocol: KDE's on sway 1.7, ext-idle-notify-v1 from 1.8) and under
 mutter (GNOME's idle monitor): the slide show starts after idle, a key ends it, it starts again
-after the next idle period, never two copies at once (counted from /proc throughout). Under
+after the next idle period, never two copies at once (counted from /proc throughout); under sway
+a window of the test's own holding an idle inhibitor keeps it back until it lets go. Under
 weston, which offers none of these, one clear line and status 1. Its CPU time over a minute of
 idle is reported. Run as a script: where a desktop cannot run here, it reports a skip (status
 77)."""
