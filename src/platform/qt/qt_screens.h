@@ -2,9 +2,8 @@
 //
 // The slide show fills the desktop's primary screen (a bare X server's RandR primary, and GNOME's
 // or KDE Plasma's as their Xwayland names it; where no primary is told, the output at the
-// layout's origin) and every other screen
-// gets a black cover, with the blank pointer,
-// whose input counts as input on the slide show. On X11 a program places its windows itself; a
+// layout's origin) and every other screen gets a black cover, with the blank pointer, whose input
+// counts as input on the slide show. On X11 a program places its windows itself; a
 // Wayland client cannot, and can only ask to be full screen on a chosen output, so each window's
 // screen is set before it is shown and the full-screen request names it. Under Xwayland the
 // compositor's window manager places, stacks and focuses the full-screen windows, except wlroots'
@@ -40,8 +39,8 @@ void ShowFullScreen(QWidget& w, QScreen* screen);
 void KeepFullScreen(QWidget& w, QScreen* screen);
 
 // Gives the full-screen window `w` the keyboard once it is on the screen, where it would not get
-// it otherwise: under Xwayland where the window bypasses the window manager, which lets no window it
-// does not manage take the X focus, so that only a keyboard grab brings it keys.
+// it otherwise: under Xwayland where the window bypasses the window manager, which lets no window
+// it does not manage take the X focus, so that only a keyboard grab brings it keys.
 void HoldKeyboardWhenShown(QWidget& w);
 
 

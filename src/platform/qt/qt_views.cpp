@@ -150,7 +150,7 @@ void FormWidget::ApplyWindowGeometry() {
   }
   if (FullScreen()) {
     // Covers the whole screen whether or not a window manager runs: the geometry is set
-    // directly, and a window manager or compositor is also asked for the full-screen state.
+    // directly, and a window manager it does not bypass is also asked for the full-screen state.
     KeepFullScreen(*this, SlideShowScreen());
     return;
   }
