@@ -43,6 +43,7 @@
 #include <vector>
 
 #include "bench_pictures.h"
+#include "bench_show.h"
 #include "forms/form.h"
 #include "module/module1.h"
 #include "platform/qt/dir_enum.h"
@@ -72,68 +73,6 @@ double TimeMs(const std::function<void()>& f) {
   f();
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
-
-// Makes `home` the home of one run of the slide show on `photos`: its settings file (with
-// `interval` seconds) in home/config and its runtime folder home/runtime.
-void PrepareHome(const std::string& home, const std::string& photos, int interval) {
-  fs::create_directories(home + "/config");
-  fs::create_directories(home + "/runtime");
-  fs::permissions(home + "/runtime", fs::perms::owner_all);
-  std::ofstream(home + "/config/SCRNSAVE: The Quildor Anthology.ini")
-      << "[Settings]\nInterval=" << interval << "\nQuildorsDir=" << photos << "/\n";
-}
-
-// Points this process's environment (or a child's, before it starts the program) at that home.
-void UseHome(const std::string& home) {
-  setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
-  setenv("XDG_RUNTIME_DIR", (home + "/runtime").c_str(), 1);
-}
-
-// The real slide show on one folder: Module1, the Qt loader and the view. Tick() is one step
-// (the tick, the loader's work and its completion, then Image1 drawn); with `first_of_pass` it is the first tick of a pass, which
-// starts the folder's enumeration afresh.
-class SlideShow {
- public:
-  SlideShow(const std::string& home, const std::string& photos) : platform_(""), module_(platform_) {
-    PrepareHome(home, photos, 0);
-    UseHome(home);
-    platform_.SetDispatcher([this](quildor::forms::Form& f, quildor::forms::Event e,
-                                   const quildor::forms::Control* c) {
-      module_.Dispatch(f, e, c);
-      if (e == quildor::forms::Event::LoadComplete) ++completed_;
-    });
-    module_.Start();
-    form_ = module_.form1();
-    image_ = platform_.WidgetOf(*form_)->findChild<QWidget*>("Image1");
-    const qreal dpr = image_->devicePixelRatioF();   // drawn in device pixels, as on the screen
-    target_ = QImage(image_->size() * dpr, QImage::Format_RGB32);
-    target_.setDevicePixelRatio(dpr);
-  }
-  ~SlideShow() {
-    if (form_->panYear.Caption() == "Kelmarion") {
-      std::fprintf(stderr, "the slide show showed no photograph\n");
-      std::exit(1);
-    }
-    platform_.DestroyViews();
-  }
-  void Tick(bool first_of_pass) {
-    if (first_of_pass) form_->FirstPhotoTicks = 0;
-    // The tick hands the photograph to the loader's thread; the step ends when its completion
-    // has put the photograph up.
-    const int before = completed_;
-    module_.Dispatch(*form_, quildor::forms::Event::Timer, &form_->Timer1);
-    while (completed_ == before) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    image_->render(&target_);
-  }
-
- private:
-  quildor::qt::QtPlatform platform_;
-  quildor::Module1 module_;
-  quildor::Form1* form_ = nullptr;
-  QWidget* image_ = nullptr;
-  QImage target_;
-  int completed_ = 0;   // the loader's completions delivered so far
-};
 
 // Times each of `cases` in turn, `runs` times over (after one warm-up round); the medians.
 std::vector<double> Interleaved(int runs, const std::vector<std::function<void()>>& cases) {
@@ -232,9 +171,13 @@ int main(int argc, char** argv) {
     const int runs = ph.w > 1000 ? 21 : 61;
     Result r;
     r.name = "step " + name + at_scale;
+    Result gui;
+    gui.name = "step " + name + " on the GUI thread" + at_scale;
     {
       SlideShow show(folder, folder + "/QUILDORS");
-      std::vector<std::function<void()>> cases = {[&] { show.Tick(false); }, [&] { Naive(file); }};
+      SlideShow on_gui_thread(folder + "/gui-thread", folder + "/QUILDORS", true);
+      std::vector<std::function<void()>> cases = {[&] { show.Tick(false); }, [&] { Naive(file); },
+                                                  [&] { on_gui_thread.Tick(false); }};
       std::unique_ptr<Floor> floor;
       if (!png) {
         floor = std::make_unique<Floor>(file, std::string(ph.kind) == "rotated");
@@ -243,9 +186,11 @@ int main(int argc, char** argv) {
       const std::vector<double> ms = Interleaved(runs, cases);
       r.median_ms = ms[0];
       r.naive_ms = ms[1];
-      if (!png) r.floor_ms = ms[2];
+      gui.median_ms = ms[2];
+      if (!png) r.floor_ms = gui.floor_ms = ms[3];
     }
     results.push_back(r);
+    results.push_back(gui);
     files.push_back({name, file});
     std::fprintf(stderr, "  %s done\n", r.name.c_str());
   }

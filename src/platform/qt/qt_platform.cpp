@@ -85,9 +85,11 @@ QtPlatform::QtPlatform(std::string command_line)
 
 void QtPlatform::DestroyViews() { forms_.clear(); }
 
+void QtPlatform::NoteLoadScale() { load_scale_ = SlideShowScreen()->devicePixelRatio(); }
+
 void QtPlatform::StartLoad(forms::Form& form, const forms::Control& source,
                            std::function<void()> work) {
-  load_scale_ = SlideShowScreen()->devicePixelRatio();
+  NoteLoadScale();
   loader_.Post([this, &form, &source, work = std::move(work), done = completions_] {
     work();
     const std::lock_guard<std::mutex> lock(done->mutex);

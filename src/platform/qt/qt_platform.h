@@ -101,6 +101,10 @@ class QtPlatform : public Platform, public ViewServices {
   // `form` came on the screen with the pointer where it is now.
   void FormShown(const forms::Form& form) override;
 
+ protected:
+  // Notes, on the GUI thread, the scale of the screen the loads that follow decode for.
+  void NoteLoadScale();
+
  private:
   std::string command_line_;
   Dispatcher dispatcher_;
