@@ -207,6 +207,15 @@ EndSection
         shutil.rmtree(self.folder, ignore_errors=True)
 
 
+def screenshot_of(raw, name=None):
+    """The PPM image `raw` as a Screenshot; saved as NAME.png under ARTIFACTS when named."""
+    if name:
+        os.makedirs(ARTIFACTS, exist_ok=True)
+        subprocess.run(["convert", "ppm:-", os.path.join(ARTIFACTS, "%s.png" % name)],
+                       input=raw, check=True, timeout=30)
+    return Screenshot(raw)
+
+
 class Screenshot:
     def __init__(self, ppm):
         # P6 header: magic, width, height, maxval, each separated by white space.

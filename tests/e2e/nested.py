@@ -12,7 +12,7 @@ import subprocess
 import tempfile
 import unittest
 
-from harness import ARTIFACTS, Display, Screenshot, end_process, wait_for
+from harness import Display, end_process, screenshot_of, wait_for
 
 TIMEOUT = 60
 BINARIES = {"weston": "weston", "kwin": "kwin_wayland", "mutter": "mutter"}
@@ -156,11 +156,7 @@ class Nested(Display):
         raw = subprocess.run(["import", "-display", self.xvfb, "-window", "root", "-crop",
                               "%dx%d+%d+0" % (w, h, x), "-depth", "8", "ppm:-"], check=True,
                              capture_output=True, timeout=30).stdout
-        if name:
-            os.makedirs(ARTIFACTS, exist_ok=True)
-            subprocess.run(["convert", "ppm:-", os.path.join(ARTIFACTS, "%s.png" % name)],
-                           input=raw, check=True, timeout=30)
-        return Screenshot(raw)
+        return screenshot_of(raw, name)
 
     def key(self, name):
         self._run_x("xdotool", "key", name)

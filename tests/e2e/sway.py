@@ -13,7 +13,7 @@ import subprocess
 import tempfile
 import unittest
 
-from harness import (ARTIFACTS, AS_NOBODY, NOBODY, SWITCHES_USER, Screenshot, end_process,
+from harness import (AS_NOBODY, NOBODY, SWITCHES_USER, end_process, screenshot_of,
                      wait_for)
 
 MAGENTA = (255, 0, 255)
@@ -157,11 +157,7 @@ class Sway:
         args = ["grim", "-t", "ppm", "-o", output, "-"]
         raw = subprocess.run(args, env=self.client_env, check=True, capture_output=True,
                              timeout=30).stdout
-        if name:
-            os.makedirs(ARTIFACTS, exist_ok=True)
-            subprocess.run(["convert", "ppm:-", os.path.join(ARTIFACTS, "%s.png" % name)],
-                           input=raw, check=True, timeout=30)
-        return Screenshot(raw)
+        return screenshot_of(raw, name)
 
     def key(self, name):
         subprocess.run(["wtype", "-k", name], env=self.client_env, check=True, timeout=30)
