@@ -80,10 +80,10 @@ class WaylandIdle : public IdleSource {
     wl_display_flush(display_);
   }
 
-  void Idled() {
-    if (on_idle) on_idle();
+  static void Idled(void* data) {
+    auto* self = static_cast<WaylandIdle*>(data);
+    if (self->on_idle) self->on_idle();
   }
-  void Resumed() {}
 
   static void Global(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
                      std::uint32_t) {
@@ -103,13 +103,14 @@ class WaylandIdle : public IdleSource {
   static void GlobalRemove(void*, wl_registry*, std::uint32_t) {}
   static constexpr wl_registry_listener kRegistry = {Global, GlobalRemove};
 
-  static constexpr ext_idle_notification_v1_listener kNotification = {
-      [](void* data, ext_idle_notification_v1*) { static_cast<WaylandIdle*>(data)->Idled(); },
-      [](void* data, ext_idle_notification_v1*) { static_cast<WaylandIdle*>(data)->Resumed(); }};
+  static void ExtIdled(void* data, ext_idle_notification_v1*) { Idled(data); }
+  // The user's return needs nothing: the compositor tells of the next idle period anew.
+  static void ExtResumed(void*, ext_idle_notification_v1*) {}
+  static constexpr ext_idle_notification_v1_listener kNotification = {ExtIdled, ExtResumed};
 #ifdef QUILDOR_KDE_IDLE
-  static constexpr org_kde_kwin_idle_timeout_listener kKdeTimeout = {
-      [](void* data, org_kde_kwin_idle_timeout*) { static_cast<WaylandIdle*>(data)->Idled(); },
-      [](void* data, org_kde_kwin_idle_timeout*) { static_cast<WaylandIdle*>(data)->Resumed(); }};
+  static void KdeIdled(void* data, org_kde_kwin_idle_timeout*) { Idled(data); }
+  static void KdeResumed(void*, org_kde_kwin_idle_timeout*) {}
+  static constexpr org_kde_kwin_idle_timeout_listener kKdeTimeout = {KdeIdled, KdeResumed};
 #endif
 
   wl_display* display_;
