@@ -417,6 +417,37 @@ class Session:
         self.close()
 
 
+def copies():
+    """The slide shows (processes of the program under test) running now."""
+    exe = os.path.realpath(EXE)
+    found = 0
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            found += os.readlink("/proc/%s/exe" % pid) == exe
+        except OSError:
+            pass
+    return found
+
+
+def check_show_after_each_idle_period(test, s, watcher):
+    """`watcher`, an idle daemon started in session `s`, starts the slide show after idle; a key
+    ends it; it starts again after the next idle period; never two copies at once."""
+    most = 0
+    for count in (1, 2):
+        def shown():
+            nonlocal most
+            n = copies()
+            most = max(most, n)
+            if not watcher.running():
+                raise AssertionError("the watcher ended: %s" % watcher.proc.stdout.read())
+            return n == 1 and watcher.events().count("Painted Form1") == count
+        wait_for(shown, WINDOW_TIMEOUT, "show %d after idle" % count)
+        s.display.key("space")
+        wait_for(lambda: copies() == 0, WINDOW_TIMEOUT, "the show to end on a key")
+    test.assertEqual(most, 1, "never two copies at once")
+    test.assertTrue(watcher.running(), "the watcher goes on")
+
+
 def main_reporting_skips():
     """Runs the calling script's tests; where some could not run here (and none failed), exits
     with status 77 and their reasons, so that CTest reports the group as skipped, never passed."""

@@ -123,21 +123,18 @@ class Nested(Display):
         return subprocess.run(list(args), env=dict(os.environ, DISPLAY=self.xvfb), check=check,
                               capture_output=True, text=True, timeout=30)
 
-    def _run_x(self, *args):
-        return self.run(*args).stdout
-
     def _place_windows(self):
         """Puts the compositor's window for each output where the output stands in its layout
         (weston and kwin open them all at the Xvfb's origin; mutter's one window holds both)."""
         if self.kind == "mutter":
             return
         windows = wait_for(lambda: self._windows(), TIMEOUT, "the compositor's two windows")
-        self._run_x("xdotool", "windowmove", str(windows[1]), str(self.outputs[1][3]), "0")
-        self._run_x("xdotool", "windowfocus", str(windows[0]))
+        self.xdotool("windowmove", str(windows[1]), str(self.outputs[1][3]), "0")
+        self.xdotool("windowfocus", str(windows[0]))
 
     def _windows(self):
         """The compositor's output windows, in the order of its outputs (of their creation)."""
-        tree = self._run_x("xwininfo", "-root", "-children")
+        tree = self.run("xwininfo", "-root", "-children").stdout
         ids = sorted(int(w, 16) for w in re.findall(r"^\s+(0x[0-9a-f]+) ", tree, re.M))
         return ids if len(ids) == 2 else None
 
@@ -158,14 +155,11 @@ class Nested(Display):
                              capture_output=True, timeout=30).stdout
         return screenshot_of(raw, name)
 
-    def key(self, name):
-        self._run_x("xdotool", "key", name)
-
     def move(self, x, y):
-        self._run_x("xdotool", "mousemove", str(x), str(y))
+        self.xdotool("mousemove", str(x), str(y))
 
     def click(self):
-        self._run_x("xdotool", "click", "1")
+        self.xdotool("click", "1")
 
     def close(self):
         if self.compositor:

@@ -11,7 +11,8 @@ import subprocess
 import time
 import unittest
 
-from harness import EXE, Session, WINDOW_TIMEOUT, main_reporting_skips, wait_for
+from harness import (EXE, Session, WINDOW_TIMEOUT, check_show_after_each_idle_period, copies,
+                     main_reporting_skips, wait_for)
 from nested import Nested
 from sway import Sway
 
@@ -19,35 +20,10 @@ IDLE = os.path.join(os.path.dirname(EXE), "quildor-idle")
 INHIBITOR = os.environ.get("QUILDOR_IDLE_INHIBITOR", "")
 
 
-def copies():
-    """The slide shows running now."""
-    exe = os.path.realpath(EXE)
-    found = 0
-    for pid in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            found += os.readlink("/proc/%s/exe" % pid) == exe
-        except OSError:
-            pass
-    return found
-
-
 class IdleWatcher(unittest.TestCase):
     def starts_after_each_idle_period(self, s, env=None):
-        watcher = s.start(["2"], {"Interval": "60"}, exe=IDLE, env=env)
-        most = 0
-        for count in (1, 2):
-            def shown():
-                nonlocal most
-                n = copies()
-                most = max(most, n)
-                if not watcher.running():
-                    raise AssertionError("the watcher ended: %s" % watcher.proc.stdout.read())
-                return n == 1 and watcher.events().count("Painted Form1") == count
-            wait_for(shown, WINDOW_TIMEOUT, "show %d after idle" % count)
-            s.display.key("space")
-            wait_for(lambda: copies() == 0, WINDOW_TIMEOUT, "the show to end on a key")
-        self.assertEqual(most, 1, "never two copies at once")
-        self.assertTrue(watcher.running(), "the watcher goes on")
+        check_show_after_each_idle_period(
+            self, s, s.start(["2"], {"Interval": "60"}, exe=IDLE, env=env))
 
     def test_x_server(self):
         with Session() as s:

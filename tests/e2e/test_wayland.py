@@ -11,7 +11,8 @@ import sys
 import tempfile
 import unittest
 
-from harness import EXE, Session, WINDOW_TIMEOUT, folder_setting, wait_for
+from harness import (EXE, Session, WINDOW_TIMEOUT, check_show_after_each_idle_period,
+                     folder_setting, wait_for)
 from sway import MAGENTA, Sway
 from test_composition import black, check_design, columns_sharp, painted, scale_2_columns
 
@@ -171,20 +172,7 @@ class NativeWayland(Checks, unittest.TestCase):
             idle = self.launch(s, {"Interval": "60"}, exe="swayidle",
                                args=["-w", "timeout", "2", "quildor /s"],
                                env={"PATH": bin_dir + ":" + os.environ["PATH"]})
-            most = [0]
-
-            def copies():
-                n = sum(1 for pid in os.listdir("/proc") if pid.isdigit()
-                        and _exe(pid) == os.path.realpath(EXE))
-                most[0] = max(most[0], n)
-                return n
-            for count in (1, 2):
-                wait_for(lambda: copies() == 1 and idle.events().count("Painted Form1") == count,
-                         WINDOW_TIMEOUT, "show %d after idle" % count)
-                s.display.key("space")
-                wait_for(lambda: copies() == 0, WINDOW_TIMEOUT, "the show to end on a key")
-            self.assertTrue(idle.running(), "swayidle goes on")
-            self.assertEqual(most[0], 1, "never two copies at once")
+            check_show_after_each_idle_period(self, s, idle)
 
 
 class XWayland(Checks, unittest.TestCase):
@@ -193,13 +181,6 @@ class XWayland(Checks, unittest.TestCase):
 
     def answer(self, s, box):
         s.display.key("Return")
-
-
-def _exe(pid):
-    try:
-        return os.readlink("/proc/%s/exe" % pid)
-    except OSError:
-        return None
 
 
 if __name__ == "__main__":

@@ -174,10 +174,11 @@ void FormWidget::ShowAsModelled() {
   if (FullScreen()) {
     // The covers first: window managers and compositors give the keyboard to the window shown
     // last, and a cover on X11 takes no focus and could not pass keys on.
-    setScreen(SlideShowScreen());
+    QScreen* screen = SlideShowScreen();
+    setScreen(screen);
     covers_.Update(true);
     HoldKeyboardWhenShown(*this);
-    ShowFullScreen(*this, SlideShowScreen());
+    ShowFullScreen(*this, screen);
   } else {
     ApplyWindowGeometry();
     show();
