@@ -27,6 +27,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -74,8 +75,10 @@ double TimeMs(const std::function<void()>& f) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-// Times each of `cases` in turn, `runs` times over (after one warm-up round); the medians.
-std::vector<double> Interleaved(int runs, const std::vector<std::function<void()>>& cases) {
+// Times each of `cases` in turn, `runs` times over (after one warm-up round); the medians, and
+// each case's times in run order in `rounds` if given.
+std::vector<double> Interleaved(int runs, const std::vector<std::function<void()>>& cases,
+                                std::vector<std::vector<double>>* rounds = nullptr) {
   for (const auto& f : cases) f();
   std::vector<std::vector<double>> times(cases.size());
   for (int i = 0; i < runs; ++i) {
@@ -83,6 +86,7 @@ std::vector<double> Interleaved(int runs, const std::vector<std::function<void()
   }
   std::vector<double> medians;
   for (auto& t : times) medians.push_back(Median(t));
+  if (rounds) *rounds = std::move(times);
   return medians;
 }
 
@@ -144,6 +148,8 @@ int main(int argc, char** argv) {
   fs::create_directories(out);
   std::vector<Result> results;
   std::vector<std::pair<std::string, std::string>> files;   // (case name, photograph)
+  // Per step case: its name, and the log of its step on the loader's thread / on the GUI thread.
+  std::vector<std::pair<std::string, double>> hand_off;
 
   // Photographs of the three sizes, each kind in a folder of its own.
   struct Photo { int w, h; const char* kind; };
@@ -183,7 +189,14 @@ int main(int argc, char** argv) {
         floor = std::make_unique<Floor>(file, std::string(ph.kind) == "rotated");
         cases.push_back([&] { floor->Run(); });
       }
-      const std::vector<double> ms = Interleaved(runs, cases);
+      std::vector<std::vector<double>> rounds;
+      const std::vector<double> ms = Interleaved(runs, cases, &rounds);
+      // The hand-off's cost, run by run: a slow spell of the machine falls on both steps of a
+      // run alike, so the ratio of the two steps timed side by side is steadier than the ratio
+      // of their medians.
+      std::vector<double> ratios;
+      for (int i = 0; i < runs; ++i) ratios.push_back(rounds[0][i] / rounds[2][i]);
+      hand_off.push_back({name, std::log(Median(ratios))});
       r.median_ms = ms[0];
       r.naive_ms = ms[1];
       gui.median_ms = ms[2];
@@ -364,6 +377,15 @@ int main(int argc, char** argv) {
     }
   };
   report(results);
+  double sum = 0;
+  std::printf("\nThe step on the loader's thread against the GUI thread (median ratio, run by"
+              " run):\n");
+  for (const auto& [name, l] : hand_off) {
+    std::printf("  %-28s %+5.1f %%\n", name.c_str(), 100 * (std::exp(l) - 1));
+    sum += l;
+  }
+  std::printf("  %-28s %+5.1f %%\n", "geometric mean",
+              100 * (std::exp(sum / hand_off.size()) - 1));
   if (!wic.empty()) {
     std::printf("\nThe Windows loader (WIC under Wine), for information:\n");
     report(wic);
