@@ -13,7 +13,7 @@
 #include "ext-idle-notify-v1-client-protocol.h"
 #include "idle/idle_source.h"
 #ifdef QUILDOR_KDE_IDLE
-#include "kde-idle-client-protocol.h"
+#include "idle-client-protocol.h"   // KDE's
 #endif
 
 namespace quildor::idle {

@@ -55,7 +55,7 @@ std::string Property(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property, x
 
 // The name the running X window manager gives itself (the _NET_WM_NAME of the window that the
 // root's _NET_SUPPORTING_WM_CHECK names), or empty where none runs.
-std::string WindowManagerName() {
+std::string ReadWindowManagerName() {
   auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
   if (!x11) return {};
   xcb_connection_t* c = x11->connection();
@@ -68,16 +68,19 @@ std::string WindowManagerName() {
   return Property(c, wm, Atom(c, "_NET_WM_NAME"), Atom(c, "UTF8_STRING"));
 }
 
+// The Xwayland window manager's name, read from the server once; empty off Xwayland.
+const std::string& XWaylandWindowManager() {
+  static const std::string name = OnXWayland() ? ReadWindowManagerName() : std::string();
+  return name;
+}
+
 // Whether the full-screen windows bypass the window manager. Only under Xwayland, and only where
 // the compositor's window manager is wlroots' (sway and its kin): it puts every window it manages
 // on the output that has the focus, whatever the window asks. mutter's, kwin's and weston's place
 // a full-screen window on the output it stands on, keep it above their panels and give it the
 // keyboard; bypassing them would leave it without keys, since none of them lets an X client's
 // own keyboard grab take the keyboard from the compositor.
-bool BypassWindowManager() {
-  static const bool bypass = OnXWayland() && WindowManagerName() == "wlroots wm";
-  return bypass;
-}
+bool BypassWindowManager() { return XWaylandWindowManager() == "wlroots wm"; }
 
 // Whether Qt's primary screen is the one the desktop calls primary: a bare X server's RandR
 // primary, and under Xwayland the RandR primary that mutter (GNOME's) and kwin (KDE Plasma's) set
@@ -86,7 +89,7 @@ bool BypassWindowManager() {
 bool PrimaryIsTold() {
   if (OnWayland()) return false;
   if (!OnXWayland()) return true;
-  static const std::string wm = WindowManagerName();
+  const std::string& wm = XWaylandWindowManager();
   return wm == "Mutter" || wm == "GNOME Shell" || wm == "KWin";
 }
 
