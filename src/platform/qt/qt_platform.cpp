@@ -81,6 +81,16 @@ QtPlatform::QtPlatform(std::string command_line)
   // Before any window exists: Qt 6.8 makes and keeps a default accessible interface for a
   // window as soon as its title is set, so a factory installed later is never asked for it.
   InstallAccessibleFactory();
+  // For the event log: when the program first has the keyboard (a compositor may give it a
+  // moment after the window shows, or to a cover first), which tests wait for before a key.
+  if (forms::EventLog::Enabled()) {
+    QObject::connect(qApp, &QGuiApplication::focusWindowChanged, completions_->receiver,
+                     [noted = false](QWindow* w) mutable {
+                       if (!w || noted) return;
+                       noted = true;
+                       forms::EventLog::Note("Keyboard");
+                     });
+  }
 }
 
 void QtPlatform::DestroyViews() { forms_.clear(); }
