@@ -16,7 +16,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   });
   module.Start();
   const int status = platform.RunMessageLoop();
-  platform.DestroyViews();
   // Ends at once, as every end of the program does: a photograph still loading from a stuck
   // drive is abandoned, not waited for.
   platform.Exit(status);

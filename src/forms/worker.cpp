@@ -33,8 +33,11 @@ void Worker::Post(std::function<void()> job) {
     queue_->jobs.push_back(std::move(job));
   }
   queue_->posted.notify_one();
+  Start();
+}
+
+void Worker::Start() {
   if (started_) return;
-  started_ = true;
   std::thread([queue = queue_, on_start = on_start_] {
     if (on_start) on_start();
     for (;;) {
@@ -49,6 +52,7 @@ void Worker::Post(std::function<void()> job) {
       job();
     }
   }).detach();
+  started_ = true;
 }
 
 }  // namespace quildor::forms

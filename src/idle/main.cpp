@@ -5,6 +5,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSocketNotifier>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -23,6 +27,55 @@ QString SlideShowProgram() {
   const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath("quildor");
   return QFileInfo(beside).isExecutable() ? beside : QStringLiteral("quildor");
 }
+
+// Starts the slide show and tells when it has ended. The show hands the screen back at its end
+// before its process is gone: a thread of it stuck in a request of a network share that answers
+// no interrupt can keep the process for minutes or for ever. So the end is not learnt from the
+// process alone: the show gets the write end of a pipe, which it closes, as it closes every
+// descriptor, as it ends; the pipe's end of file is the show's end. A process that lingers after
+// that is left to end when the kernel lets it.
+class SlideShow {
+ public:
+  bool Running() const { return end_ != nullptr; }
+
+  void Start() {
+    int pipe_fds[2];
+    if (::pipe2(pipe_fds, O_CLOEXEC) != 0) {
+      std::perror("quildor-idle: cannot make a pipe for the slide show");
+      return;
+    }
+    auto* show = new QProcess;
+    show->setProcessChannelMode(QProcess::ForwardedChannels);
+    const int write_end = pipe_fds[1];
+    // Only the show gets the write end: close-on-exec is cleared in its process alone.
+    show->setChildProcessModifier([write_end] { ::fcntl(write_end, F_SETFD, 0); });
+    QObject::connect(show, &QProcess::errorOccurred, [show](QProcess::ProcessError error) {
+      if (error == QProcess::FailedToStart) {
+        std::fprintf(stderr, "quildor-idle: cannot start %s: %s\n",
+                     qPrintable(show->program()), qPrintable(show->errorString()));
+        show->deleteLater();
+      }
+    });
+    QObject::connect(show, &QProcess::finished, show, &QObject::deleteLater);
+    show->start(SlideShowProgram(), {QStringLiteral("/s")});
+    ::close(write_end);
+    if (show->state() == QProcess::NotRunning) {   // it failed to start
+      ::close(pipe_fds[0]);
+      return;
+    }
+    end_ = new QSocketNotifier(pipe_fds[0], QSocketNotifier::Read);
+    QObject::connect(end_, &QSocketNotifier::activated, [this] {
+      char byte;
+      if (::read(static_cast<int>(end_->socket()), &byte, 1) > 0) return;   // not the end yet
+      ::close(static_cast<int>(end_->socket()));
+      end_->deleteLater();
+      end_ = nullptr;
+    });
+  }
+
+ private:
+  QSocketNotifier* end_ = nullptr;   // watches the read end while a show runs
+};
 
 }  // namespace
 
@@ -48,18 +101,11 @@ int main(int argc, char** argv) {
   std::fprintf(stderr, "quildor-idle: watching %s for %ld s without input\n",
                source->Name().c_str(), seconds);
 
-  QProcess show;
-  show.setProcessChannelMode(QProcess::ForwardedChannels);
-  QObject::connect(&show, &QProcess::errorOccurred, [&](QProcess::ProcessError error) {
-    if (error == QProcess::FailedToStart) {
-      std::fprintf(stderr, "quildor-idle: cannot start %s: %s\n",
-                   qPrintable(show.program()), qPrintable(show.errorString()));
-    }
-  });
+  SlideShow show;
   source->on_idle = [&] {
-    if (show.state() != QProcess::NotRunning) return;   // one slide show at a time
+    if (show.Running()) return;   // one slide show at a time
     if (source->Inhibited()) return;
-    show.start(SlideShowProgram(), {QStringLiteral("/s")});
+    show.Start();
   };
   return app.exec();
 }

@@ -8,12 +8,15 @@ the Wine loader for the build's programs and the wineserver, as the build found 
 
 Everything waits for a condition with a generous time-out; nothing relies on a fixed sleep.
 """
+import contextlib
 import os
 import pwd
+import re
 import shutil
 import signal
 import subprocess
 import tempfile
+import threading
 import time
 
 # What differs between the Linux program and the Windows build, kept apart; the tests take it
@@ -205,6 +208,40 @@ EndSection
     def close(self):
         super().close()
         shutil.rmtree(self.folder, ignore_errors=True)
+
+
+class WindowWatch:
+    """Notes, as the X server reports them, when top-level windows of `display` leave the screen
+    (unmapped or destroyed): xev on the root window, read as the events come, so that a time is
+    taken to the millisecond without polling. For the life of the object."""
+
+    def __init__(self, display):
+        self.gone = {}
+        self.proc = subprocess.Popen(["xev", "-root", "-event", "substructure"],
+                                     env=dict(os.environ, DISPLAY=display.name),
+                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        self.thread = threading.Thread(target=self._read, daemon=True)
+        self.thread.start()
+
+    def _read(self):
+        event = None
+        for line in self.proc.stdout:
+            if "Notify event" in line:
+                event = line.split()[0]
+            # Every window such an event names (the root, which reports it, among them).
+            if event in ("UnmapNotify", "DestroyNotify"):
+                for value in re.findall(r"window (0x[0-9a-f]+)", line):
+                    self.gone.setdefault(int(value, 16), time.monotonic())
+
+    def wait_gone(self, window, timeout):
+        """The monotonic time at which `window` left the screen; waits up to `timeout` seconds."""
+        return wait_for(lambda: self.gone.get(window), timeout, "the window %#x to go" % window)
+
+    def close(self):
+        self.proc.kill()
+        self.proc.wait()
+        self.thread.join(10)
+        self.proc.stdout.close()
 
 
 def screenshot_of(raw, name=None):

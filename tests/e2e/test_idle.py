@@ -2,8 +2,10 @@
 under sway (its Wayland idle protocol: KDE's on sway 1.7, ext-idle-notify-v1 from 1.8) and under
 mutter (GNOME's idle monitor): the slide show starts after idle, a key ends it, it starts again
 after the next idle period, never two copies at once (counted from /proc throughout); under sway
-a window of the test's own holding an idle inhibitor keeps it back until it lets go. Under
-weston, which offers none of these, one clear line and status 1. Its CPU time over a minute of
+a window of the test's own holding an idle inhibitor keeps it back until it lets go. On the X
+server, a show whose process lingers (its loader held by a network share that answers no
+interrupt) does not keep the next show from starting after the next idle period. Under weston,
+which offers none of these, one clear line and status 1. Its CPU time over a minute of
 idle is reported. Run as a script: where a desktop cannot run here, it reports a skip (status
 77)."""
 import os
@@ -12,9 +14,10 @@ import time
 import unittest
 
 from harness import (EXE, Session, WINDOW_TIMEOUT, check_show_after_each_idle_period, copies,
-                     main_reporting_skips, wait_for)
+                     folder_setting, main_reporting_skips, wait_for)
 from nested import Nested
 from sway import Sway
+from test_slow_drive import LOADING, Drive, fuse_missing
 
 IDLE = os.path.join(os.path.dirname(EXE), "quildor-idle")
 INHIBITOR = os.environ.get("QUILDOR_IDLE_INHIBITOR", "")
@@ -28,6 +31,26 @@ class IdleWatcher(unittest.TestCase):
     def test_x_server(self):
         with Session() as s:
             self.starts_after_each_idle_period(s)
+
+    def test_x_server_next_show_while_the_last_lingers(self):
+        if fuse_missing():
+            raise unittest.SkipTest(fuse_missing())
+        # The photographs on a network share whose server has gone, and which answers no
+        # interrupt (sshfs): each show's loader is held at the folder's first listing for ever.
+        with Session() as s, Drive(["deaf", "list", "forever"]) as drive:   # the drive ends first
+            watcher = s.start(["2"], {"Interval": "1", "QuildorsDir": folder_setting(drive.folder)},
+                              exe=IDLE)
+            for count in (1, 2):
+                wait_for(lambda: watcher.events().count("Painted Form1") ==
+                         watcher.events().count("Keyboard") == count and
+                         watcher.events().count(LOADING) >= count, WINDOW_TIMEOUT,
+                         "show %d after idle with the keyboard, its photograph loading" % count)
+                s.display.key("space")
+                wait_for(lambda: not s.display.full_screen_windows(), WINDOW_TIMEOUT,
+                         "the screen given back")
+                self.assertEqual(copies(), 0)
+            self.assertEqual(shows_in_the_process_table(), 2, "both shows' processes linger")
+            self.assertTrue(watcher.running(), "the watcher goes on")
 
     def test_sway(self):
         with Session(display=Sway([("HEADLESS-1", 1024, 768, 0, 0, 1)])) as s:
@@ -78,6 +101,19 @@ class IdleWatcher(unittest.TestCase):
             print("\nquildor-idle: %d ms of CPU time over 60 s of idle" % used)
             self.assertTrue(watcher.running())
             self.assertEqual(copies(), 0)
+
+
+def shows_in_the_process_table():
+    """The slide show's processes, those that linger after their end included (a process whose
+    main thread has ended while another is held by a file system)."""
+    found = 0
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open("/proc/%s/comm" % pid) as f:
+                found += f.read().strip() == "quildor"
+        except OSError:
+            pass
+    return found
 
 
 def cpu_ms(pid):

@@ -1,6 +1,7 @@
 """Reliability as a user meets it: twenty starts at the same instant give one slide show, and a
 folder of hostile files, or a photograph that cannot be read, costs each file its tick and the
-message, nothing more."""
+message, nothing more. On Windows, messages that another program posts to the loader's window,
+with parameters of its choosing, change nothing: the photographs go on changing."""
 import os
 import shutil
 import subprocess
@@ -8,7 +9,7 @@ import tempfile
 import time
 import unittest
 
-from harness import KIND, Session, WINDOW_TIMEOUT, folder_setting, wait_for
+from harness import KIND, Session, WINDOW_TIMEOUT, folder_setting, wait_for, wine_env, wine_run
 
 DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data")
 BOX_TITLE = "The Quildor Anthology Screen Saver"
@@ -35,6 +36,24 @@ class Reliability(unittest.TestCase):
                 seen_boxes += 1
                 s.answer_box(found[0], BOX_TITLE)
             time.sleep(0.1)
+
+    @unittest.skipUnless(KIND == "wine", "the loader's window is the Windows program's")
+    def test_messages_another_program_posts_to_the_loader_change_nothing(self):
+        photos = os.path.join(os.path.dirname(DATA), "..", "samples", "QUILDORS")
+        with Session(800, 600) as s:
+            program = s.start(["/s"], settings={"Interval": "1",
+                                                "QuildorsDir": folder_setting(photos)})
+            s.wait_for_slide_show(program)
+            loaded = "Form1 Timer1 LoadComplete"
+            program.wait_for_events(loaded, 1)
+            forged = wine_run([os.environ["QUILDOR_FORGE_MESSAGES"]], wine_env(s.display),
+                              check=True)
+            self.assertIn("posted 64", forged.stdout)
+            before = program.events().count(loaded)
+            wait_for(lambda: program.events().count(loaded) >= before + 2 or not program.running(),
+                     WINDOW_TIMEOUT, "two more photographs")
+            self.assertTrue(program.running(), "the show goes on")
+            self.assertGreaterEqual(program.events().count(loaded), before + 2)
 
     def test_twenty_starts_at_the_same_instant_give_one_slide_show(self):
         with Session(800, 600) as s:

@@ -233,6 +233,23 @@ TEST_F(Win32Backend, EveryKeyIsTheWindowsKeyDownAndPanelsSwallowTheMouse) {
   EXPECT_EQ(delivered[1].event, Event::Unload);
 }
 
+// No system box for a drive without a medium, on the GUI thread and on the loader's, which is
+// the one that touches the photo folder; the program's own box asks for the disc.
+TEST_F(Win32Backend, EveryThreadRunsWithoutTheSystemsCriticalErrorBox) {
+  Start("");
+  const UINT wanted = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX;
+  EXPECT_EQ(GetErrorMode() & wanted, wanted);
+  EXPECT_EQ(GetThreadErrorMode() & wanted, wanted);
+  DWORD loader_mode = 0;
+  Form1& f = *module->form1();
+  platform->StartLoad(f, f.Timer1, [&loader_mode] { loader_mode = GetThreadErrorMode(); });
+  for (int round = 0; round < 100 && !Saw(Event::LoadComplete, "Timer1"); ++round) {
+    PumpMessages();
+  }
+  ASSERT_TRUE(Saw(Event::LoadComplete, "Timer1"));
+  EXPECT_EQ(loader_mode & wanted, wanted);
+}
+
 TEST_F(Win32Backend, SettingsDialogStandsAsDesigned) {
   Start("/c");
   const forms::Form& f = *module->settings_dialog();

@@ -346,12 +346,38 @@ void QtPlatform::MsgBox(const std::string& text, const std::string& title) {
   box.exec();
 }
 
+namespace {
+
+// Closes the descriptors from `first` to `last`.
+void CloseRange(unsigned first, unsigned last) {
+  if (first > last) return;
+  if (::close_range(first, last, 0) == 0) return;
+  for (unsigned fd = first; fd <= last && fd < 65536; ++fd) ::close(static_cast<int>(fd));
+}
+
+}  // namespace
+
 void QtPlatform::Exit(int status) {
-  std::fflush(nullptr);
-  // The instance lock goes now: a loader thread stuck in a read of a drive that does not answer
-  // keeps the process from ending (the kernel waits for the read), and the next start must not
-  // take it for a running slide show.
-  if (lock_fd_ >= 0) ::close(lock_fd_);
+  // The screen is the user's again whatever a loader thread is stuck in. Such a thread, in a
+  // request that a file system will not let go of (a FUSE network share that answers no
+  // interrupt, its server gone), keeps the whole process until the request ends, and with it
+  // the descriptor table its threads share: the display connection with the windows and grabs on
+  // it, the instance lock, the idle watcher's pipe. So every descriptor but the standard three is
+  // closed here, as the kernel would at the end: the display connection first, then the lock. The
+  // connection's socket goes once Qt's thread that waits on it has gone too, which _exit makes
+  // it at once; it is not shut down before, since Qt's Wayland thread would end the process
+  // itself on that, with a status of its own. Nothing is buffered: the event log is flushed line
+  // by line, and Qt writes its messages to the unbuffered standard error. Only system calls
+  // here: nothing that can wait on another thread.
+  const int lock = lock_fd_;
+  if (lock >= 3) {
+    CloseRange(3, static_cast<unsigned>(lock) - 1);
+    CloseRange(static_cast<unsigned>(lock) + 1, ~0U);
+    ::close(lock);
+  } else {
+    CloseRange(3, ~0U);
+  }
+  lock_fd_ = -1;
   ::_exit(status);
 }
 

@@ -3,8 +3,11 @@
 #include <objbase.h>
 
 #include <cstddef>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <system_error>
 #include <utility>
 
 #include "forms/event_log.h"
@@ -92,23 +95,36 @@ std::vector<RECT> Win32Platform::OtherMonitors() const {
 }
 
 namespace {
-// A finished loader job, posted to the loader's window: WPARAM is the job.
+// The announcement that a loader job has finished; it carries nothing.
 constexpr UINT kLoadComplete = WM_APP + 1;
 constexpr wchar_t kLoaderClass[] = L"QuildorLoader";
-
-struct LoadJob {
-  forms::Form* form;
-  const forms::Control* source;
-  std::function<void()> work;
-};
 }  // namespace
+
+// The finished loader jobs waiting for the GUI thread, the window that is told of them (none once
+// it is gone), and how many jobs have not finished yet.
+struct Win32Platform::Completions {
+  std::mutex mutex;
+  HWND window = nullptr;
+  std::deque<std::pair<forms::Form*, const forms::Control*>> done;
+  int unfinished = 0;
+};
 
 Win32Platform::Win32Platform(HINSTANCE instance, std::string command_line)
     : instance_(instance),
       command_line_(std::move(command_line)),
+      completions_(std::make_shared<Completions>()),
       // The loader's thread reads pictures through WIC, a COM component, in an apartment of
       // its own.
-      loader_([] { CoInitializeEx(nullptr, COINIT_MULTITHREADED); }) {
+      loader_([] {
+        SetThreadErrorMode(kErrorMode, nullptr);
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+      }) {
+  // First of all: a CD drive without a disc or a card reader without a card must not raise the
+  // system's critical-error box, which would stand behind the top-most slide show where no one
+  // can answer it, and hold the thread that asked. The program's own box asks for the disc.
+  // Threads made later take the process's mode; the loader's sets its own as well.
+  SetErrorMode(kErrorMode);
+  SetThreadErrorMode(kErrorMode, nullptr);
   com_initialized_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
   FormWindow::RegisterClasses(instance);
   PreviewWindow::RegisterClass(instance);
@@ -120,30 +136,73 @@ Win32Platform::Win32Platform(HINSTANCE instance, std::string command_line)
   // A message-only window: it never shows, and message boxes' own loops dispatch to it too.
   loader_window_ = CreateWindowExW(0, kLoaderClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                    instance, nullptr);
-  SetWindowLongPtrW(loader_window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  if (loader_window_) {
+    SetWindowLongPtrW(loader_window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    completions_->window = loader_window_;
+  } else {
+    loader_window_error_ = GetLastError();
+  }
+}
+
+void Win32Platform::StartLoader() {
+  if (!loader_window_) {
+    throw forms::RunTimeError("Cannot create the window that receives the loaded photographs "
+                              "(error " + std::to_string(loader_window_error_) + ")");
+  }
+  try {
+    loader_.Start();
+  } catch (const std::system_error& e) {
+    throw forms::RunTimeError(std::string("Cannot start the thread that loads the photographs: ") +
+                              e.what());
+  }
 }
 
 void Win32Platform::StartLoad(forms::Form& form, const forms::Control& source,
                               std::function<void()> work) {
   load_scale_ = PrimaryScale().device_per_logical;
-  auto* job = new LoadJob{&form, &source, std::move(work)};
-  HWND done = loader_window_;
-  loader_.Post([job, done] {
-    job->work();
-    if (!PostMessageW(done, kLoadComplete, reinterpret_cast<WPARAM>(job), 0)) delete job;
+  {
+    const std::lock_guard<std::mutex> lock(completions_->mutex);
+    ++completions_->unfinished;
+  }
+  loader_.Post([work = std::move(work), completions = completions_, form = &form,
+                source = &source] {
+    work();
+    const std::lock_guard<std::mutex> lock(completions->mutex);
+    --completions->unfinished;
+    if (!completions->window) return;
+    completions->done.emplace_back(form, source);
+    PostMessageW(completions->window, kLoadComplete, 0, 0);
   });
 }
 
 LRESULT CALLBACK Win32Platform::LoaderProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg != kLoadComplete) return DefWindowProcW(hwnd, msg, wp, lp);
-  const std::unique_ptr<LoadJob> job(reinterpret_cast<LoadJob*>(wp));
+  // Whatever the message carries is ignored: only the jobs waiting in the queue are delivered,
+  // so a message that another program posts finds nothing, or delivers a job a little early.
   auto* self = reinterpret_cast<Win32Platform*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (self) self->Deliver(*job->form, forms::Event::LoadComplete, job->source);
+  if (self) self->DeliverCompletions();
   return 0;
 }
 
+void Win32Platform::DeliverCompletions() {
+  for (;;) {
+    std::pair<forms::Form*, const forms::Control*> next;
+    {
+      const std::lock_guard<std::mutex> lock(completions_->mutex);
+      if (completions_->done.empty()) return;
+      next = completions_->done.front();
+      completions_->done.pop_front();
+    }
+    Deliver(*next.first, forms::Event::LoadComplete, next.second);
+  }
+}
+
 Win32Platform::~Win32Platform() {
-  // A job still running posts to a window that is gone, and its post fails.
+  // A job still running announces nothing from now on.
+  {
+    const std::lock_guard<std::mutex> lock(completions_->mutex);
+    completions_->window = nullptr;
+  }
   if (loader_window_) DestroyWindow(loader_window_);
   DestroyViews();
   CloseFind();
@@ -298,6 +357,8 @@ forms::Picture Win32Platform::ResourcePicture(forms::ResourcePicture which) {
 }
 
 void Win32Platform::ShowForm(forms::Form& form) {
+  // The slide show (the frameless window) loads its photographs through the loader.
+  if (form.design().frameless) StartLoader();
   auto& view = forms_[&form];
   if (!view) {
     view = std::make_unique<FormWindow>(*this, form);
@@ -337,7 +398,38 @@ void Win32Platform::MsgBox(const std::string& text, const std::string& title) {
               MB_OK | MB_SETFOREGROUND | MB_TOPMOST);
 }
 
-void Win32Platform::Exit(int status) { ExitProcess(static_cast<UINT>(status)); }
+void Win32Platform::Exit(int status) {
+  // The screen and the instance mutex are the user's again before the process ends. A loader
+  // thread in a read that cannot be cancelled (a network share whose server is gone) keeps a
+  // process in its teardown until the read ends; it must keep neither the windows nor the mutex
+  // meanwhile, so that the screen comes back and a new start works at once. No handler of the
+  // program runs from here on, whatever destroying the windows sends.
+  ending_ = true;
+  bool loading = false;
+  {
+    const std::lock_guard<std::mutex> lock(completions_->mutex);
+    completions_->window = nullptr;
+    loading = completions_->unfinished > 0;
+  }
+  // Windows takes a thread's windows down when the thread ends, but a process that lingers may
+  // hold them under Wine, where they belong to its display connection; so while a job may hold
+  // the process they are destroyed here, the covers and the preview with them. Otherwise nothing
+  // can hold it, and they go with it: one by one, Wine without a window manager would wait 2 s
+  // for a window manager's answer to each.
+  if (loading) {
+    for (const auto& [form, view] : forms_) {
+      if (view && view->hwnd()) DestroyWindow(view->hwnd());
+    }
+    if (preview_ && preview_->hwnd()) DestroyWindow(preview_->hwnd());
+  }
+  if (instance_mutex_) CloseHandle(instance_mutex_);
+  instance_mutex_ = nullptr;
+  // Ends without the libraries' detach handlers, which a thread killed inside one of them (the
+  // loader, in a decoder) could keep waiting; nothing is left to flush (every setting is durable
+  // once written, the event log is flushed line by line).
+  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
+  ExitProcess(static_cast<UINT>(status));
+}
 
 int Win32Platform::RunMessageLoop() {
   MSG msg;
@@ -367,6 +459,7 @@ void Win32Platform::FormShown(const forms::Form& form) {
 }
 
 void Win32Platform::Deliver(forms::Form& form, forms::Event e, const forms::Control* source) {
+  if (ending_) return;
   forms::EventLog::Event(form, e, source);
   if (dispatcher_) dispatcher_(form, e, source);
 }

@@ -73,6 +73,10 @@ class Win32Platform : public Platform {
   void MsgBox(const std::string& text, const std::string& title) override;
   [[noreturn]] void Exit(int status) override;
 
+  // The error mode every thread of the program runs with: no system box for a drive without a
+  // medium or a file that cannot be opened; the program's own box says what is missing.
+  static constexpr UINT kErrorMode = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX;
+
   // Runs the message loop until the last window is gone; returns the exit status.
   int RunMessageLoop();
 
@@ -113,12 +117,22 @@ class Win32Platform : public Platform {
   std::unique_ptr<PreviewWindow> preview_;
   std::optional<std::vector<RECT>> monitors_;
   forms::PointerMoves moves_;
-  // The loader: its thread, the message-only window its completions are posted to, and the
-  // primary monitor's scale for the pictures it loads.
+  // The loader: its thread, the message-only window its completions are announced to, and the
+  // primary monitor's scale for the pictures it loads. A finished job's completion waits in
+  // `completions_` (shared with jobs that may outlive this platform); the message that announces
+  // it carries nothing, so that whatever another program posts to the window is no completion.
+  struct Completions;
+  std::shared_ptr<Completions> completions_;
   HWND loader_window_ = nullptr;
+  DWORD loader_window_error_ = 0;
   static LRESULT CALLBACK LoaderProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  void DeliverCompletions();
+  // Makes sure the loader can work before the slide show is shown: its window exists and its
+  // thread runs. Throws forms::RunTimeError when either could not be made.
+  void StartLoader();
   std::atomic<double> load_scale_{0};
   forms::Worker loader_;
+  bool ending_ = false;   // Exit has begun: no handler of the program runs any more
 };
 
 }  // namespace quildor::win32
