@@ -47,7 +47,7 @@ class InlineLoads : public quildor::qt::QtPlatform {
   using QtPlatform::QtPlatform;
   void StartLoad(quildor::forms::Form& form, const quildor::forms::Control& source,
                  std::function<void()> work) override {
-    NoteLoadScale();
+    NoteLoadScale(form);
     work();
     QMetaObject::invokeMethod(
         qApp, [this, &form, &source] { Deliver(form, quildor::forms::Event::LoadComplete, &source); },

@@ -69,7 +69,8 @@ class Platform {
 
   // Loads the picture file at `path` (the first frame) for a control of width x height logical
   // pixels that stretches its picture. A picture larger than the control's size in device
-  // pixels (width x height times the primary screen's scale) in either direction comes back
+  // pixels (width x height times the scale of the screen the slide show stands on; on Windows the
+  // primary monitor's, where the show always stands) in either direction comes back
   // scaled smoothly to exactly that size, so it is resampled once, here, and drawn 1:1; a
   // smaller one comes back at its own size. The picture's own size is kept in the result.
   // Throws when the path names no regular file or a file that is not a picture of a kind it

@@ -3,7 +3,7 @@ natively (Qt's Wayland plugin) and through Xwayland: the slide show on the first
 as on X11, the other output black, no pixel of the desktop (magenta) on either, the pointer blank
 over it; the show on the output at the layout's origin, not the one announced first; a key, a click on the other output and the fourth move end it; an output added during
 the show is covered too. At scale 2 the layout is the logical one and a photograph's one-pixel detail
-survives. swayidle's line starts the show after idle, again after the next idle period, never
+survives, also once the outputs are rearranged during the show. swayidle's line starts the show after idle, again after the next idle period, never
 twice at once. Run as a script: without sway it reports a skip (status 77) with the reason."""
 import os
 import shutil
@@ -160,6 +160,15 @@ class NativeWayland(Checks, unittest.TestCase):
             wait_for(lambda: columns_sharp(s.display.screenshot("HEADLESS-1")), WINDOW_TIMEOUT,
                      "the photograph's one-pixel columns")
             s.display.screenshot("HEADLESS-1", "wayland-scale-2")
+            # The outputs rearranged during the show (a laptop docked): the output of scale 1 is
+            # now at the origin, where a new show would go; this one stays where it is, and its
+            # photographs are still decoded for its own output's scale.
+            s.display.msg("output", SECOND[0], "position", "0", "0")
+            s.display.msg("output", "HEADLESS-1", "position", str(SECOND[1]), "0")
+            loaded = program.events().count("Form1 Timer1 LoadComplete")
+            program.wait_for_events("Form1 Timer1 LoadComplete", loaded + 2)
+            shot = s.display.screenshot("HEADLESS-1", "wayland-scale-2-rearranged")
+            self.assertTrue(columns_sharp(shot), "sharp after the outputs were rearranged")
             self.assertTrue(program.running())
 
     def test_swayidle_starts_the_show_after_idle_and_again_after_the_next(self):

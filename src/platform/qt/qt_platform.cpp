@@ -95,11 +95,17 @@ QtPlatform::QtPlatform(std::string command_line)
 
 void QtPlatform::DestroyViews() { forms_.clear(); }
 
-void QtPlatform::NoteLoadScale() { load_scale_ = SlideShowScreen()->devicePixelRatio(); }
+void QtPlatform::NoteLoadScale(const forms::Form& form) {
+  // The screen the form's window stands on, which may no longer be the one a show would go to
+  // now (outputs rearranged during the show); the chosen screen before the window is shown.
+  const FormWidget* view = WidgetOf(form);
+  load_scale_ = view && view->isVisible() ? view->devicePixelRatioF()
+                                          : SlideShowScreen()->devicePixelRatio();
+}
 
 void QtPlatform::StartLoad(forms::Form& form, const forms::Control& source,
                            std::function<void()> work) {
-  NoteLoadScale();
+  NoteLoadScale(form);
   loader_.Post([this, &form, &source, work = std::move(work), done = completions_] {
     work();
     const std::lock_guard<std::mutex> lock(done->mutex);

@@ -3,7 +3,8 @@
 // display counter kept with the Windows rules (shown while 0 or more).
 //
 // Lifetime: one per process, created by app/main_qt.cpp after the QApplication. It owns the views
-// of every form it has shown, and DestroyViews must run before those forms are destroyed.
+// of every form it has shown; where the process does not end through Exit (tests, the benchmark),
+// DestroyViews must run before those forms are destroyed.
 #pragma once
 
 #include <QWindow>
@@ -102,8 +103,9 @@ class QtPlatform : public Platform, public ViewServices {
   void FormShown(const forms::Form& form) override;
 
  protected:
-  // Notes, on the GUI thread, the scale of the screen the loads that follow decode for.
-  void NoteLoadScale();
+  // Notes, on the GUI thread, the scale the loads that follow decode for: that of the screen
+  // `form`'s window stands on.
+  void NoteLoadScale(const forms::Form& form);
 
  private:
   std::string command_line_;
