@@ -1,8 +1,9 @@
-"""The settings dialog as a screen reader on Linux sees it, over AT-SPI (the accessibility bus of
-a D-Bus session the test starts): the dialog, its three push buttons and the spin box by role and
-name, the spin box's value as the value panel shows it, and the announcement when a key changes
-it. Windows' side is read in the Win32 backend test, through the system's accessibility
-interface."""
+"""The settings dialog and the slide show's box as a screen reader on Linux sees them, over AT-SPI
+(the accessibility bus of a D-Bus session the test starts): the dialog, its three push buttons
+and the spin box by role and name, the spin box's value as the value panel shows it, and the
+announcement when a key changes it; the box inside the slide show as an alert with its title,
+its message and OK focused. Windows' side is read in the Win32 backend test, through the system's
+accessibility interface (its box is the system's own)."""
 import json
 import os
 import select
@@ -12,13 +13,19 @@ import unittest
 
 from harness import KIND, Session, WINDOW_TIMEOUT, wait_for
 
+BOX_TITLE = "The Quildor Anthology Screen Saver"
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 PROBE = os.path.join(HERE, "atspi-probe")
 SYSTEM_PYTHON = "/usr/bin/python3"   # Debian's pyatspi belongs to the system's interpreter
 
 
 @unittest.skipUnless(KIND == "linux", "AT-SPI is the Linux desktops' accessibility interface")
-class DialogAccessibility(unittest.TestCase):
+class Accessibility(unittest.TestCase):
+    """The program started with `args` and `settings` on a session bus of the test's own, with
+    the accessibility bridge on."""
+    args, settings = (), {}
+
     def setUp(self):
         self.bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
@@ -29,11 +36,9 @@ class DialogAccessibility(unittest.TestCase):
         self.session = Session(800, 600)
         self.addCleanup(self.session.close)
         self.env["DISPLAY"] = self.session.display.name
-        self.program = self.session.start(["/c"], settings={}, env={
+        self.program = self.session.start(list(self.args), settings=dict(self.settings), env={
             "DBUS_SESSION_BUS_ADDRESS": self.env["DBUS_SESSION_BUS_ADDRESS"],
             "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"})
-        self.session.wait_for_window(self.program, "Screen Saver Settings")
-        self.program.wait_for_events("Focus SSCommand4", 1)
 
     def tree(self):
         out = subprocess.run([SYSTEM_PYTHON, PROBE, "tree", "Quildor"], env=self.env, check=True,
@@ -49,7 +54,14 @@ class DialogAccessibility(unittest.TestCase):
         for key in keys:
             self.session.display.xdotool("key", key)
 
+
+
+class DialogAccessibility(Accessibility):
+    args = ["/c"]
+
     def test_buttons_and_spin_box_by_role_name_and_value(self):
+        self.session.wait_for_window(self.program, "Screen Saver Settings")
+        self.program.wait_for_events("Focus SSCommand4", 1)
         nodes = self.tree()
         self.one(nodes, "ROLE_DIALOG", "Screen Saver Settings")
         for name in ("Set", "Help", "Exit"):
@@ -95,6 +107,25 @@ class DialogAccessibility(unittest.TestCase):
                 return False
             lines.append(line.strip())
         return True
+
+
+class BoxAccessibility(Accessibility):
+    """The box asking for the disc, drawn inside the slide show, is heard as the separate box it
+    stands for: an alert (or dialog) named by its title, its message exposed, OK focused."""
+    args = ["/s"]
+    settings = {"Interval": "1"}   # no photo folder: the box at the first tick
+
+    def test_the_box_inside_the_show_is_an_alert_with_its_message(self):
+        wait_for(lambda: self.session.message_boxes(BOX_TITLE), WINDOW_TIMEOUT, "the box")
+        nodes = self.tree()
+        boxes = [n for n in nodes if n["role"] in ("ROLE_ALERT", "ROLE_DIALOG")
+                 and n["name"] == BOX_TITLE]
+        self.assertEqual(len(boxes), 1, nodes)
+        message = "Unable to find Quildor photographs!\n\nMake sure that the Quildor Anthology " \
+                  "is in the CDROM drive."
+        self.assertEqual(boxes[0]["description"], message)
+        ok = self.one(nodes, "ROLE_PUSH_BUTTON", "OK")
+        self.assertTrue(ok["focused"], ok)
 
 
 if __name__ == "__main__":

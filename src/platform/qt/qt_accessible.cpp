@@ -95,6 +95,11 @@ QAccessibleInterface* AccessibleFactory(const QString&, QObject* object) {
   // A form's window: a dialog when it has a frame, named by its title as any window is.
   auto* w = qobject_cast<QWidget*>(object);
   if (!w) return nullptr;
+  // The message box drawn inside the slide show: an alert, as a separate box would be, named by
+  // its title, with its message as its description.
+  if (!w->isWindow() && w->objectName() == QLatin1String("QuildorMessageBox")) {
+    return new QAccessibleWidget(w, QAccessible::AlertMessage);
+  }
   if (auto* form = dynamic_cast<FormHost*>(object)) {
     return new QAccessibleWidget(
         w, form->form().design().frameless ? QAccessible::Window : QAccessible::Dialog);

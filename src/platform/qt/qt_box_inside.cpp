@@ -1,5 +1,6 @@
 #include "platform/qt/qt_box_inside.h"
 
+#include <QAccessible>
 #include <QDialogButtonBox>
 #include <QEvent>
 #include <QEventLoop>
@@ -42,7 +43,10 @@ class BoxInside : public QFrame {
     }
     setPalette(colours);
     setCursor(Qt::ArrowCursor);
+    // A screen reader hears it as the separate box it stands for: an alert named by its title,
+    // its message as its description (qt_accessible.cpp gives it the role).
     setAccessibleName(title);
+    setAccessibleDescription(text);
 
     auto* bar = new QLabel(title, this);
     bar->setTextFormat(Qt::PlainText);
@@ -135,6 +139,9 @@ void ExecInside(QWidget& show, QRect centre, const QString& title, const QString
   box->show();
   box->raise();
   box->TakeKeyboard();
+  // As a message box does when it appears, so that a screen reader reads it out.
+  QAccessibleEvent alert(box, QAccessible::Alert);
+  QAccessible::updateAccessibility(&alert);
   // Where the show holds a keyboard grab (under Xwayland), every key goes to the grabbing widget:
   // the box takes the grab while it stands and gives it back.
   QPointer<QWidget> holder(QWidget::keyboardGrabber());
