@@ -55,6 +55,40 @@ def hand_over(path):
             os.chown(os.path.join(top, name), NOBODY.pw_uid, NOBODY.pw_gid, follow_symlinks=False)
 
 
+def end_session_processes(runtime):
+    """Ends what a compositor started in its session and left running at its own end (the
+    command it starts, its Xwayland, programs it ran for the test, which it starts in sessions
+    of their own): every process whose environment has XDG_RUNTIME_DIR=`runtime`, the
+    compositor's own folder, which nothing else names."""
+    marker = ("XDG_RUNTIME_DIR=%s" % runtime).encode()
+    found = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open("/proc/%s/environ" % pid, "rb") as f:
+                if marker in f.read().split(b"\0"):
+                    found.append(int(pid))
+        except OSError:
+            pass
+    for pid in found:
+        with contextlib.suppress(OSError):
+            os.kill(pid, signal.SIGTERM)
+    deadline = time.monotonic() + 10
+    while time.monotonic() < deadline and any(_alive(pid) for pid in found):
+        time.sleep(0.1)
+    for pid in found:
+        with contextlib.suppress(OSError):
+            os.kill(pid, signal.SIGKILL)
+
+
+def _alive(pid):
+    """Whether process `pid` is there and not a zombie."""
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except OSError:
+        return False
+
+
 def wait_for(condition, timeout, what):
     """Polls `condition` until it returns something true; raises AssertionError after `timeout`."""
     deadline = time.monotonic() + timeout

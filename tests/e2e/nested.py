@@ -12,7 +12,7 @@ import subprocess
 import tempfile
 import unittest
 
-from harness import Display, end_process, screenshot_of, wait_for
+from harness import Display, end_process, end_session_processes, screenshot_of, wait_for
 
 TIMEOUT = 60
 BINARIES = {"weston": "weston", "kwin": "kwin_wayland", "mutter": "mutter"}
@@ -164,6 +164,8 @@ class Nested(Display):
     def close(self):
         if self.compositor:
             end_process(self.compositor, 30)
+        # The command it started (and its Xwayland, if it left one) outlives it.
+        end_session_processes(self.runtime)
         if self.bus:
             end_process(self.bus)
             self.bus.stdout.close()

@@ -13,8 +13,8 @@ import subprocess
 import tempfile
 import unittest
 
-from harness import (AS_NOBODY, NOBODY, SWITCHES_USER, end_process, screenshot_of,
-                     wait_for)
+from harness import (AS_NOBODY, NOBODY, SWITCHES_USER, end_process, end_session_processes,
+                     screenshot_of, wait_for)
 
 MAGENTA = (255, 0, 255)
 POINTER = os.environ.get("QUILDOR_VIRTUAL_POINTER", "")
@@ -183,5 +183,7 @@ class Sway:
                 if f:
                     f.close()
         end_process(self.proc, 30)
+        # What it started (Xwayland, the programs of `exec`) outlives it.
+        end_session_processes(self.runtime)
         self.log.close()
         shutil.rmtree(self.home, ignore_errors=True)
