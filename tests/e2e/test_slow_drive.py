@@ -80,18 +80,23 @@ def fuse_missing():
 
 @unittest.skipIf(fuse_missing(), fuse_missing())
 class SlowDrive(unittest.TestCase):
+    @staticmethod
+    def show_loading(s, folder, loading):
+        """Starts the show on `folder` and waits until a photograph loads (`loading`) or one is
+        shown; returns the program and its window."""
+        program = s.start(["/s"], settings={"Interval": "1", "QuildorsDir": folder_setting(folder)})
+        window = s.wait_for_slide_show(program)
+        if loading:
+            wait_for(lambda: loading_now(program.events()), WINDOW_TIMEOUT, "a photograph loading")
+        else:
+            program.wait_for_events(LOADED, 1)
+        return program, window
+
     def key_to_end_ms(self, folder, loading):
         """Starts the show on `folder`, presses a key once a photograph loads (`loading`) or is
         shown, and returns the milliseconds from the key to the end of the process."""
         with Session(1024, 768) as s:
-            program = s.start(["/s"], settings={"Interval": "1",
-                                                "QuildorsDir": folder_setting(folder)})
-            s.wait_for_slide_show(program)
-            if loading:
-                wait_for(lambda: loading_now(program.events()), WINDOW_TIMEOUT,
-                         "a photograph loading")
-            else:
-                program.wait_for_events(LOADED, 1)
+            program, _ = self.show_loading(s, folder, loading)
             start = time.monotonic()
             s.display.xdotool("key", "space")
             self.assertEqual(program.wait_exit(), 0)
@@ -131,15 +136,9 @@ class SlowDrive(unittest.TestCase):
         """Starts the show on `folder`, presses a key while a photograph loads (`loading`) or
         once one is shown; returns the program, the monotonic time of the key and that of the
         window leaving the screen."""
-        program = s.start(["/s"], settings={"Interval": "1", "QuildorsDir": folder_setting(folder)})
-        window = s.wait_for_slide_show(program)
-        watch = WindowWatch(s.display)
+        watch = WindowWatch(s.display)   # listening long before the key
         try:
-            if loading:
-                wait_for(lambda: loading_now(program.events()), WINDOW_TIMEOUT,
-                         "a photograph loading")
-            else:
-                program.wait_for_events(LOADED, 1)
+            program, window = self.show_loading(s, folder, loading)
             key = time.monotonic()
             s.display.key("space")
             return program, key, watch.wait_gone(window, WINDOW_TIMEOUT)
