@@ -1,9 +1,8 @@
 // A thread beside the GUI thread that runs jobs one after another, in the order they are posted:
 // the slide show's loader, which reads the photo folder so that the GUI thread never waits on a
 // slow or stuck drive. The thread starts with Start or the first job and lives as long as the
-// process;
-// it is never joined, since a job may be stuck for ever in a read that does not return, and
-// ending the program must not wait for it. Destroying the Worker lets the thread end after the
+// process; it is never joined, since a job may be stuck for ever in a read that does not return,
+// and ending the program must not wait for it. Destroying the Worker lets the thread end after the
 // job it is running, if that job ever ends; jobs not started by then are dropped.
 #pragma once
 
