@@ -53,6 +53,12 @@ class Platform {
   virtual void StartLoad(forms::Form& form, const forms::Control& source,
                          std::function<void()> work) = 0;
 
+  // Whether the window of `form` can be seen now: false while every output it stands on is
+  // powered off, or while it is wholly covered (a lock screen over it, the session locked). A
+  // screen-saver daemon's window counts as seen while its daemon shows it. Asked when a tick
+  // falls due, so that the slide show does no work that no one sees.
+  virtual bool CanBeSeen(const forms::Form& form) = 0;
+
   // The wildcard file enumeration, one running enumeration for the whole program. DirStart begins
   // a new one for `pattern` (a folder path followed by a wildcard name such as "*.*", which matches
   // every name, with or without a dot), ending any earlier one, and returns the first matching

@@ -178,8 +178,13 @@ struct Form1::Step {
 // not a picture) shows the message asking for the disc and ends the step; the timer goes on, so
 // the next tick tries again. While a step's photograph is still loading (a slow or stuck drive),
 // a tick starts no other: steps never overlap or queue up, and the show keeps its photograph.
+// While the show cannot be seen (the displays powered off, a lock screen over it), a tick starts
+// no step and counts for nothing: no enumeration, no read, no decode, no box, and the first
+// photograph's held ticks are not used up; the photograph and caption that stood are there when
+// the light comes back, and the next tick steps as if the dark ticks had not come.
 void Form1::Timer1_Timer() {
   if (step_) return;
+  if (!module_.platform().CanBeSeen(*this)) return;
   step_ = std::make_shared<Step>();
   step_->dir = module_.PhotoDir;
   step_->width = forms::TwipsToPixels(Image1.Width());

@@ -43,6 +43,9 @@ class FakePlatform : public Platform {
   std::set<std::string> unreadable;
   // Full paths that load as pictures; any other path fails to load.
   std::set<std::string> pictures;
+  // Whether the slide show can be seen (false: the displays are off); the forms asked about.
+  bool can_be_seen = true;
+  std::vector<const forms::Form*> seen_asked;
   // Runs while a message box is open (events a test delivers meanwhile, as a box's own event
   // loop would).
   std::function<void()> while_message_box;
@@ -94,6 +97,10 @@ class FakePlatform : public Platform {
   using Deliver = std::function<void(forms::Form&, forms::Event, const forms::Control*)>;
   bool CompleteLoad(const Deliver& deliver);
 
+  bool CanBeSeen(const forms::Form& form) override {
+    seen_asked.push_back(&form);
+    return can_be_seen;
+  }
   std::string DirStart(const std::string& pattern) override;
   std::string DirNext() override;
   forms::Picture LoadPicture(const std::string& path, int width, int height) override;

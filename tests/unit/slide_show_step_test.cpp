@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -164,6 +165,60 @@ TEST_F(Step, NoTickStartsAStepWhileAMessageBoxIsOpen) {
   EXPECT_EQ(platform.message_boxes.size(), 1u) << "no second box from the tick inside the first";
   EXPECT_EQ(Ticks(3), (V{"box", "box", "B.JPG"}));
   EXPECT_EQ(ticks_in_box, 3);
+}
+
+// Ticks while the show cannot be seen (the displays off): "-" for a tick in the dark, which must
+// start no step (no enumeration, no read, no box) and count for nothing; what each tick in the
+// light shows is as if the dark ticks had not come.
+struct DarkCase {
+  const char* name;
+  std::vector<std::string> folder;   // empty: a disc that cannot be read
+  std::vector<std::string> lit;      // per tick: "" for a dark tick, else what the tick shows
+};
+
+class DarkTicks : public Step, public ::testing::WithParamInterface<DarkCase> {};
+
+TEST_P(DarkTicks, StartNoStepAndCountForNothing) {
+  const DarkCase& c = GetParam();
+  if (c.folder.empty()) {
+    platform.unreadable.insert("E:\\QUILDORS\\");
+  } else {
+    Folder("E:\\QUILDORS\\", c.folder);
+  }
+  Start("E:\\QUILDORS\\");
+  for (const std::string& want : c.lit) {
+    platform.can_be_seen = !want.empty();
+    if (!want.empty()) {
+      EXPECT_EQ(Tick(), want);
+      continue;
+    }
+    const auto before = std::make_tuple(platform.dir_starts, platform.jobs_started,
+                                        platform.message_boxes.size(), form().FirstPhotoTicks);
+    TickAndLoad(module, platform);
+    EXPECT_EQ(std::make_tuple(platform.dir_starts, platform.jobs_started,
+                              platform.message_boxes.size(), form().FirstPhotoTicks),
+              before);
+  }
+  EXPECT_EQ(platform.seen_asked.size(), c.lit.size()) << "asked at every tick";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Step, DarkTicks,
+    ::testing::Values(
+        // The first photograph's three ticks are three ticks in the light.
+        DarkCase{"FirstPhotographHeldThroughTheDark", {"A", "B"},
+                 {"A", "", "", "A", "A", "B", "", "A"}},
+        // No box asking for the disc in the dark, and the disc is tried again in the light.
+        DarkCase{"MissingDiscNotTriedInTheDark", {}, {"", "", "box", "", "box"}},
+        // Displays already off when the show starts: nothing until they come on.
+        DarkCase{"DarkFromTheStart", {"A", "B"}, {"", "", "", "A", "A", "A", "B"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Step, AKeyEndsTheShowInTheDarkAsInTheLight) {
+  Folder("E:\\QUILDORS\\", {"A"});
+  Start("E:\\QUILDORS\\");
+  platform.can_be_seen = false;
+  EXPECT_THROW(module.Dispatch(form(), forms::Event::KeyDown, nullptr), fake::ProgramExit);
 }
 
 TEST_F(Step, AFirstFileThatIsNotAPictureFailsOnItsThreeTicks) {
