@@ -11,11 +11,12 @@ set -euo pipefail
 
 set_name=${1:-all}
 
-# Building and running the Linux program and its idle watcher (the Wayland idle protocols' XML and
-# scanner, the X server's SYNC extension); Xvfb and ImageMagick for `make run` without a display.
+# Building and running the Linux program (the X server's DPMS extension, which tells whether the
+# displays are off) and its idle watcher (the Wayland idle protocols' XML and scanner, the X
+# server's SYNC extension); Xvfb and ImageMagick for `make run` without a display.
 run_packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libgl-dev libxcb1-dev libjpeg-dev
+  qt6-base-dev libgl-dev libxcb1-dev libxcb-dpms0-dev libjpeg-dev
   libwayland-dev wayland-protocols plasma-wayland-protocols libxcb-sync-dev
   xvfb xauth imagemagick
   fonts-liberation fonts-dejavu-core

@@ -148,6 +148,17 @@ class Sway:
                     return found
         return find(json.loads(self.msg("-t", "get_tree")))
 
+    def power(self, on):
+        """Powers every output on or off (sway 1.10's `power`, 1.7's `dpms`); whether sway says
+        they are now (sway 1.7 cannot power its headless outputs off: the command fails)."""
+        state = "on" if on else "off"
+        try:
+            self.msg("output", "*", "power", state)
+        except subprocess.CalledProcessError:
+            self.msg("output", "*", "dpms", state)
+        outputs = json.loads(self.msg("-t", "get_outputs"))
+        return all(o.get("power", o.get("dpms")) == on for o in outputs)
+
     def active_outputs(self):
         return self.msg("-t", "get_outputs").count('"active": true')
 

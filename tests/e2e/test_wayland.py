@@ -3,12 +3,18 @@ natively (Qt's Wayland plugin) and through Xwayland: the slide show on the first
 as on X11, the other output black, no pixel of the desktop (magenta) on either, the pointer blank
 over it; the show on the output at the layout's origin, not the one announced first; a key, a click on the other output and the fourth move end it; an output added during
 the show is covered too. At scale 2 the layout is the logical one and a photograph's one-pixel detail
-survives, also once the outputs are rearranged during the show. swayidle's line starts the show after idle, again after the next idle period, never
+survives, also once the outputs are rearranged during the show. While sway's outputs are powered
+off, the show reads and decodes nothing (a tenth of the CPU it takes in the light at most), and
+a new photograph comes within two ticks of the light coming back (where sway can power its
+headless outputs off: from 1.10 on). swayidle's line starts the show after idle, again after the next idle period, never
 twice at once. Run as a script: without sway it reports a skip (status 77) with the reason."""
+import contextlib
 import os
 import shutil
+import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 from harness import (EXE, Session, WINDOW_TIMEOUT, check_show_after_each_idle_period,
@@ -96,6 +102,30 @@ class Checks:
             s.display.move(*ON_SECOND[3])
             self.assertEqual(program.wait_exit(), 0, "the fourth move ends the show")
 
+    def test_nothing_is_read_or_decoded_while_the_outputs_are_off(self):
+        with tempfile.TemporaryDirectory() as tmp, Session(display=Sway([FIRST], self.xwayland)) as s:
+            if not s.display.power(False):
+                raise unittest.SkipTest("this sway cannot power its headless outputs off")
+            self.assertTrue(s.display.power(True))
+            program = self.launch(s, large_photographs(tmp))
+            program.wait_for_events(LOADED, 2)
+            lit = cpu_ms_over(program, 5)
+            self.assertTrue(s.display.power(False))
+            time.sleep(1.5)   # a step that began before the dark ends
+            loaded = program.events().count(LOADED)
+            dark = cpu_ms_over(program, 5)
+            self.assertEqual(program.events().count(LOADED), loaded, "no photograph in the dark")
+            mark = len(program.events())
+            self.assertTrue(s.display.power(True))
+            wait_for(lambda: LOADED in program.events()[mark:], WINDOW_TIMEOUT,
+                     "a photograph once the light is back")
+            after = program.events()[mark:]
+            ticks = after[:after.index(LOADED)].count("Form1 Timer1 Timer")
+            print("\nCPU over 5 s: %.1f ms lit, %.1f ms dark; a photograph on the %s tick of the light"
+                  % (lit, dark, ["first", "second", "third"][min(ticks, 3) - 1]))
+            self.assertLessEqual(ticks, 2, "a new photograph within two ticks of the light")
+            self.assertLessEqual(dark, lit / 10)
+
     def test_the_failure_box_stands_over_the_show_and_is_answered(self):
         # A folder without photographs: the box asking for the disc, over the slide show.
         with tempfile.TemporaryDirectory() as tmp, \
@@ -142,6 +172,35 @@ def box_on(shot):
         return None
     return (min(x for x, _ in found), min(y for _, y in found),
             max(x for x, _ in found), max(y for _, y in found))
+
+
+LOADED = "Form1 Timer1 LoadComplete"
+
+
+def large_photographs(tmp):
+    """Settings for a collection in `tmp` of three 3000 x 2000 camera-sized photographs of fine
+    detail (a step decodes one each second), changed every second."""
+    folder = os.path.join(tmp, "QUILDORS")
+    os.mkdir(folder)
+    for name in ("55A.JPG", "56B.JPG", "57C.JPG"):
+        subprocess.run(["convert", "-size", "3000x2000", "xc:gray", "+noise", "Random",
+                        "-quality", "90", os.path.join(folder, name)], check=True, timeout=120)
+    return {"Interval": "1", "QuildorsDir": folder_setting(folder)}
+
+
+def cpu_ms_over(program, seconds):
+    """The CPU time all threads of `program` take over the next `seconds` (the measured stretch,
+    not a wait for a condition), to the nanosecond the scheduler counts."""
+    def cpu():
+        total = 0
+        for task in os.listdir("/proc/%d/task" % program.proc.pid):
+            with contextlib.suppress(OSError):
+                with open("/proc/%d/task/%s/schedstat" % (program.proc.pid, task)) as f:
+                    total += int(f.read().split()[0])
+        return total / 1e6
+    before = cpu()
+    time.sleep(seconds)
+    return cpu() - before
 
 
 class NativeWayland(Checks, unittest.TestCase):

@@ -7,8 +7,10 @@
 #include <QMouseEvent>
 #include <QTest>
 #include <QToolButton>
+#include <xcb/dpms.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -18,6 +20,7 @@
 
 #include "module/module1.h"
 #include "platform/qt/qt_platform.h"
+#include "platform/qt/qt_screens.h"
 #include "platform/qt/qt_views.h"
 #include "settings_dialog/frm_ss_settings.h"
 #include "slideshow/form1.h"
@@ -191,6 +194,29 @@ TEST_F(QtBackend, Timer1TicksAndACloseFromOutsideIsQueryUnloadThenUnload) {
     }
   }
   EXPECT_EQ(unloading, (std::vector<Event>{Event::QueryUnload, Event::Unload}));
+}
+
+// The slide show counts as seen while its window is exposed and the X server's DPMS extension,
+// where there is one, does not say the displays are off; Xvfb has none.
+TEST_F(QtBackend, TheShowCountsAsSeenUnlessTheDisplaysAreOff) {
+  const struct {
+    bool enabled;
+    std::uint16_t level;
+    bool off;
+  } replies[] = {{true, XCB_DPMS_DPMS_MODE_ON, false},     {true, XCB_DPMS_DPMS_MODE_STANDBY, true},
+                 {true, XCB_DPMS_DPMS_MODE_SUSPEND, true}, {true, XCB_DPMS_DPMS_MODE_OFF, true},
+                 {false, XCB_DPMS_DPMS_MODE_OFF, false}};
+  for (const auto& r : replies) {
+    EXPECT_EQ(qt::DpmsSaysOff(r.enabled, r.level), r.off) << r.enabled << " " << r.level;
+  }
+  Start("");
+  Form1& show = *module->form1();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Widget(show)));
+  EXPECT_TRUE(platform->CanBeSeen(show));
+  Widget(show)->hide();
+  QApplication::processEvents();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Widget(show)->windowHandle()->isExposed(); }));
+  EXPECT_FALSE(platform->CanBeSeen(show)) << "a window not exposed cannot be seen";
 }
 
 TEST_F(QtBackend, SettingsDialogStandsAsDesigned) {

@@ -103,6 +103,19 @@ void QtPlatform::NoteLoadScale(const forms::Form& form) {
                                           : SlideShowScreen()->devicePixelRatio();
 }
 
+bool QtPlatform::CanBeSeen(const forms::Form& form) {
+  const FormWidget* view = WidgetOf(form);
+  if (!view) return true;
+  if (!qt::CanBeSeen(*view)) return false;
+  // A Wayland compositor may go on sending frame callbacks to a window on an output it has
+  // powered off (sway's headless outputs do); a wlroots compositor says so outright.
+  if (!output_power_checked_) {
+    output_power_checked_ = true;
+    output_power_ = OutputPower::Connect();
+  }
+  return !(output_power_ && view->screen() && output_power_->Off(view->screen()->name()));
+}
+
 void QtPlatform::StartLoad(forms::Form& form, const forms::Control& source,
                            std::function<void()> work) {
   NoteLoadScale(form);

@@ -23,6 +23,7 @@
 #include "forms/worker.h"
 #include "platform/platform.h"
 #include "platform/qt/dir_enum.h"
+#include "platform/qt/output_power.h"
 #include "platform/qt/qt_form_host.h"
 
 namespace quildor::qt {
@@ -51,6 +52,7 @@ class QtPlatform : public Platform, public ViewServices {
                     const std::string& value) override;
   void StartLoad(forms::Form& form, const forms::Control& source,
                  std::function<void()> work) override;
+  bool CanBeSeen(const forms::Form& form) override;
   std::string DirStart(const std::string& pattern) override { return dir_.Start(pattern); }
   std::string DirNext() override { return dir_.Next(); }
   forms::Picture LoadPicture(const std::string& path, int width, int height) override;
@@ -121,6 +123,9 @@ class QtPlatform : public Platform, public ViewServices {
   QWindow* foreign_ = nullptr;
   QSize foreign_size_;
   std::map<const forms::Form*, std::unique_ptr<FormWidget>> forms_;
+  // Where a wlroots compositor tells its outputs' power: asked at each tick.
+  bool output_power_checked_ = false;
+  std::unique_ptr<OutputPower> output_power_;
   forms::PointerMoves moves_;
   // The loader: its thread, where its completions are posted for the GUI thread (shared with
   // jobs that may outlive this platform), and the slide show's scale for the pictures it loads.

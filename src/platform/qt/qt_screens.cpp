@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QWindow>
+#include <xcb/dpms.h>
 #include <xcb/xcb.h>
 
 #include <cstddef>
@@ -167,6 +168,26 @@ class GrabWhenPainted : public QObject {
 };
 
 }  // namespace
+
+bool DpmsSaysOff(bool enabled, std::uint16_t power_level) {
+  return enabled && power_level != XCB_DPMS_DPMS_MODE_ON;
+}
+
+bool CanBeSeen(const QWidget& w) {
+  const QWindow* window = w.window()->windowHandle();
+  if (window && !window->isExposed()) return false;
+  auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+  if (!x11) return true;
+  // Asked when a tick falls due, as XScreenSaver asks before each frame of its display hacks.
+  xcb_connection_t* c = x11->connection();
+  const xcb_query_extension_reply_t* dpms = xcb_get_extension_data(c, &xcb_dpms_id);
+  if (!dpms || !dpms->present) return true;
+  xcb_dpms_info_reply_t* info = xcb_dpms_info_reply(c, xcb_dpms_info(c), nullptr);
+  if (!info) return true;
+  const bool off = DpmsSaysOff(info->state != 0, info->power_level);
+  std::free(info);
+  return !off;
+}
 
 void HoldKeyboardWhenShown(QWidget& w) {
   if (BypassWindowManager()) new GrabWhenPainted(w);

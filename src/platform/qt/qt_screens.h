@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -37,6 +38,16 @@ void ShowFullScreen(QWidget& w, QScreen* screen);
 
 // Puts the full-screen widget `w` over `screen` again, after its geometry or state was changed.
 void KeepFullScreen(QWidget& w, QScreen* screen);
+
+// What the X server's DPMS extension says of the displays: off while it manages their power and
+// has put them in standby, suspend or off (DPMS_MODE_STANDBY, _SUSPEND, _OFF).
+bool DpmsSaysOff(bool enabled, std::uint16_t power_level);
+
+// Whether the slide show's window `w` can be seen: its window exposed (a Wayland compositor
+// stops a window's frame callbacks, or suspends it, while nothing of it can be seen, and Qt then
+// takes it as no longer exposed), and on X11 the displays not powered off, as the server's DPMS
+// extension says now (Xvfb, Xorg's dummy driver and Xwayland have none: there they count as on).
+bool CanBeSeen(const QWidget& w);
 
 // Gives the full-screen window `w` the keyboard once it is on the screen, where it would not get
 // it otherwise: under Xwayland where the window bypasses the window manager, which lets no window
