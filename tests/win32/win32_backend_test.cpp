@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -248,6 +249,36 @@ TEST_F(Win32Backend, EveryThreadRunsWithoutTheSystemsCriticalErrorBox) {
   }
   ASSERT_TRUE(Saw(Event::LoadComplete, "Timer1"));
   EXPECT_EQ(loader_mode & wanted, wanted);
+}
+
+// The slide show cannot be seen while Windows says the displays are off or the session is
+// locked (Wine sends neither: the messages are sent here as Windows sends them).
+TEST_F(Win32Backend, TheShowCannotBeSeenWhileTheDisplaysAreOffOrTheSessionLocked) {
+  Start("");
+  const Form1& f = *module->form1();
+  ASSERT_TRUE(platform->CanBeSeen(f));
+  const GUID console_display_state = {
+      0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
+  auto display = [&](DWORD state) {
+    struct {
+      POWERBROADCAST_SETTING head;
+      BYTE rest[sizeof(DWORD)];
+    } message{};
+    message.head.PowerSetting = console_display_state;
+    message.head.DataLength = sizeof state;
+    std::memcpy(message.head.Data, &state, sizeof state);
+    SendMessageW(Window(f), WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE,
+                 reinterpret_cast<LPARAM>(&message));
+    return platform->CanBeSeen(f);
+  };
+  EXPECT_FALSE(display(0)) << "off";
+  EXPECT_TRUE(display(2)) << "dimmed";
+  EXPECT_FALSE(display(0));
+  EXPECT_TRUE(display(1)) << "on";
+  SendMessageW(Window(f), WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 1);
+  EXPECT_FALSE(platform->CanBeSeen(f)) << "locked";
+  SendMessageW(Window(f), WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 1);
+  EXPECT_TRUE(platform->CanBeSeen(f)) << "unlocked";
 }
 
 TEST_F(Win32Backend, SettingsDialogStandsAsDesigned) {

@@ -62,6 +62,7 @@ class Win32Platform : public Platform {
                     const std::string& value) override;
   void StartLoad(forms::Form& form, const forms::Control& source,
                  std::function<void()> work) override;
+  bool CanBeSeen(const forms::Form&) override { return displays_on_ && !session_locked_; }
   std::string DirStart(const std::string& pattern) override;
   std::string DirNext() override;
   forms::Picture LoadPicture(const std::string& path, int width, int height) override;
@@ -93,6 +94,10 @@ class Win32Platform : public Platform {
   // `form` came on the screen with the pointer where it is now.
   void FormShown(const forms::Form& form);
   void FormWindowDestroyed();
+  // What the slide show's window heard: the displays powered on or off (dimmed counts as on),
+  // the session locked or unlocked.
+  void DisplaysPowered(bool on) { displays_on_ = on; }
+  void SessionLocked(bool locked) { session_locked_ = locked; }
 
   // The rectangles (virtual-screen pixels) of the monitors other than the primary one, which
   // the full-screen slide show covers with black windows. From Windows itself, unless a list
@@ -133,6 +138,8 @@ class Win32Platform : public Platform {
   std::atomic<double> load_scale_{0};
   forms::Worker loader_;
   bool ending_ = false;   // Exit has begun: no handler of the program runs any more
+  bool displays_on_ = true;
+  bool session_locked_ = false;
 };
 
 }  // namespace quildor::win32

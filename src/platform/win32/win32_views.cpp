@@ -2,9 +2,11 @@
 
 #include <commctrl.h>
 #include <windowsx.h>
+#include <wtsapi32.h>
 
 #include <oleacc.h>
 
+#include <cstring>
 #include <optional>
 #include <string>
 #include <utility>
@@ -98,12 +100,35 @@ FormWindow::FormWindow(Win32Platform& platform, forms::Form& form)
     SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
   }
   CreateControls();
+  if (d.frameless) ListenForDarkness();
   form.AttachView(this);
+}
+
+namespace {
+// The displays' power: GUID_CONSOLE_DISPLAY_STATE (Windows 8 on: 0 off, 1 on, 2 dimmed) and
+// GUID_MONITOR_POWER_ON (Windows 7: 0 off, 1 on).
+constexpr GUID kConsoleDisplayState = {
+    0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
+constexpr GUID kMonitorPowerOn = {
+    0x02731015, 0x4510, 0x4526, {0x99, 0xe6, 0xe5, 0xa1, 0x7e, 0xbd, 0x1a, 0xea}};
+}  // namespace
+
+void FormWindow::ListenForDarkness() {
+  // Windows answers each registration at once with the displays' state now.
+  for (const GUID& setting : {kConsoleDisplayState, kMonitorPowerOn}) {
+    if (HPOWERNOTIFY n = RegisterPowerSettingNotification(hwnd_, &setting,
+                                                          DEVICE_NOTIFY_WINDOW_HANDLE)) {
+      power_notifications_.push_back(n);
+    }
+  }
+  session_notifications_ = WTSRegisterSessionNotification(hwnd_, NOTIFY_FOR_THIS_SESSION);
 }
 
 FormWindow::~FormWindow() {
   form_.AttachView(nullptr);
   timers_.clear();
+  for (HPOWERNOTIFY n : power_notifications_) UnregisterPowerSettingNotification(n);
+  if (hwnd_ && session_notifications_) WTSUnRegisterSessionNotification(hwnd_);
   if (hwnd_) {
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
     for (auto& child : children_) SetWindowLongPtrW(child->hwnd(), GWLP_USERDATA, 0);
@@ -396,6 +421,24 @@ LRESULT FormWindow::HandleFormMessage(UINT msg, WPARAM wp, LPARAM lp) {
         if (answer) return answer;
       }
       break;
+    case WM_POWERBROADCAST:
+      if (wp == PBT_POWERSETTINGCHANGE && lp) {
+        const auto* setting = reinterpret_cast<const POWERBROADCAST_SETTING*>(lp);
+        if ((IsEqualGUID(setting->PowerSetting, kConsoleDisplayState) ||
+             IsEqualGUID(setting->PowerSetting, kMonitorPowerOn)) &&
+            setting->DataLength >= sizeof(DWORD)) {
+          DWORD state = 0;
+          std::memcpy(&state, setting->Data, sizeof state);
+          platform_.DisplaysPowered(state != 0);   // dimmed counts as on
+        }
+        return TRUE;
+      }
+      break;
+    case WM_WTSSESSION_CHANGE:
+      if (wp == WTS_SESSION_LOCK || wp == WTS_SESSION_UNLOCK) {
+        platform_.SessionLocked(wp == WTS_SESSION_LOCK);
+      }
+      return 0;
     case WM_QUERYENDSESSION: return TRUE;
     case WM_ENDSESSION:
       if (wp) CloseFromOutside();

@@ -94,6 +94,11 @@ class FormWindow : public forms::FormView {
   std::vector<std::unique_ptr<TimerView>> timers_;
   std::vector<std::pair<forms::Font, HFONT>> fonts_;
   std::vector<HWND> covers_;
+  // The slide show hears when the displays power off or on and when the session locks, so that
+  // it does nothing while no one can see it.
+  void ListenForDarkness();
+  std::vector<HPOWERNOTIFY> power_notifications_;
+  bool session_notifications_ = false;
   HWND focus_ = nullptr;   // the control window that last had the keyboard
 };
 
