@@ -6,6 +6,7 @@
 #include <QEventLoop>
 #include <QImage>
 #include <QWidget>
+#include <QWindow>
 
 #include <cstdio>
 #include <cstdlib>
@@ -74,7 +75,12 @@ class SlideShow {
     });
     module_.Start();
     form_ = module_.form1();
-    image_ = platform_->WidgetOf(*form_)->findChild<QWidget*>("Image1");
+    // A tick steps only once the window can be seen: on the screen, exposed.
+    QWidget* window = platform_->WidgetOf(*form_);
+    while (!window->windowHandle() || !window->windowHandle()->isExposed()) {
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    image_ = window->findChild<QWidget*>("Image1");
     const qreal dpr = image_->devicePixelRatioF();   // drawn in device pixels, as on the screen
     target_ = QImage(image_->size() * dpr, QImage::Format_RGB32);
     target_.setDevicePixelRatio(dpr);
