@@ -4,7 +4,8 @@
 #   make test   builds all three programs and runs every test
 #   make bench  measures the slide show's speed and size (a release build); see README
 #   make package  makes the Debian package, the Windows zip and setup program in build/packages/
-.PHONY: all deps run-deps run test bench package clean
+#   make check-reproducible  builds the packages twice, in two folders, and compares them
+.PHONY: all deps run-deps run test bench package check-reproducible clean
 
 all: test
 
@@ -25,6 +26,9 @@ bench: deps
 
 package: deps
 	@tools/package.sh
+
+check-reproducible: deps
+	@tools/check-reproducible.sh
 
 clean:
 	rm -rf build

@@ -23,7 +23,9 @@ run_packages=(
 )
 # The tests (the sanitizer build uses Clang and its runtime), the Windows builds under Wine, the
 # other display servers and desktops the end-to-end tests run on, the slow drive they read
-# photographs from (FUSE), the benchmark and the packages.
+# photographs from (FUSE), the benchmark and the packages, with what checks them as a
+# distribution does (lintian, hardening-check from devscripts, AppStream's and the desktop
+# entries' validators, 7-Zip to read the setup program).
 test_packages=(
   clang libclang-rt-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
@@ -35,6 +37,7 @@ test_packages=(
   weston kwin-wayland mutter
   libgtest-dev googletest libbenchmark-dev libturbojpeg0-dev
   fuse3 libfuse3-dev
+  lintian devscripts appstream desktop-file-utils 7zip
   python3
 )
 

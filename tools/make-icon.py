@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""Writes the program icon: 32 x 32 pixels, 16 colours (4 bits per pixel) with a transparency
-mask, as a .ico file of one image (766 bytes). The picture is a car seen from the front in red,
-white and grey; everything outside the car is transparent."""
+"""make-icon.py ICO [SVG]: writes the program icon: 32 x 32 pixels, 16 colours (4 bits per pixel)
+with a transparency mask, as a .ico file of one image (766 bytes). The picture is a car seen from
+the front in red, white and grey; everything outside the car is transparent. With SVG, also the
+same drawing as a scalable picture (the shapes themselves, on the same 32 x 32 grid), which
+desktop menus draw sharp at any size."""
 import struct
 import sys
 
@@ -16,15 +18,25 @@ CLEAR = None
 
 W = H = 32
 px = [[CLEAR] * W for _ in range(H)]
+shapes = []   # the SVG elements, in drawing order
+
+
+def svg_colour(c):
+    return "#%02x%02x%02x" % PALETTE[c]
 
 
 def rect(x0, y0, x1, y1, c):
+    shapes.append('<rect x="%d" y="%d" width="%d" height="%d" fill="%s"/>'
+                  % (x0, y0, x1 - x0 + 1, y1 - y0 + 1, svg_colour(c)))
     for y in range(y0, y1 + 1):
         for x in range(x0, x1 + 1):
             px[y][x] = c
 
 
 def ellipse(cx, cy, rx, ry, c):
+    # A pixel is filled when its index lies inside; its area is centred half a pixel further.
+    shapes.append('<ellipse cx="%g" cy="%g" rx="%g" ry="%g" fill="%s"/>'
+                  % (cx + 0.5, cy + 0.5, rx, ry, svg_colour(c)))
     for y in range(H):
         for x in range(W):
             if ((x - cx) / rx) ** 2 + ((y - cy) / ry) ** 2 <= 1.0:
@@ -43,8 +55,8 @@ rect(3, 13, 28, 13, DARK_RED)
 # Headlights.
 ellipse(6.5, 16.5, 2.2, 2.2, WHITE)
 ellipse(25.5, 16.5, 2.2, 2.2, WHITE)
-px[16][6] = YELLOW
-px[16][25] = YELLOW
+rect(6, 16, 6, 16, YELLOW)
+rect(25, 16, 25, 16, YELLOW)
 # Grille.
 rect(11, 15, 20, 20, GREY)
 for x in range(12, 20, 2):
@@ -77,3 +89,11 @@ icon = struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", W, H, 16, 0, 1, 4
 assert len(icon) == 766, len(icon)
 with open(sys.argv[1], "wb") as f:
     f.write(icon)
+
+if len(sys.argv) > 2:
+    with open(sys.argv[2], "w") as f:
+        f.write('<svg xmlns="http://www.w3.org/2000/svg" width="256" height="256" '
+                'viewBox="0 0 %d %d">\n' % (W, H))
+        for shape in shapes:
+            f.write("  %s\n" % shape)
+        f.write("</svg>\n")

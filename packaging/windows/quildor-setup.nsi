@@ -5,7 +5,11 @@
 ; "Installed apps". It never writes the collection's own settings (the photo folder belongs to
 ; the collection's software). Silent with /S.
 ;
-; makensis -DOUTFILE=... -DSCR_X64=... -DSCR_X86=... -DICON=... -DVERSION=1.0.0 quildor-setup.nsi
+; The licence page comes first; the licence and the notices of the code of others in Quildor.scr
+; are installed beside the uninstaller.
+;
+; makensis -DOUTFILE=... -DSCR_X64=... -DSCR_X86=... -DLICENSE=... -DNOTICES=... -DICON=...
+;          -DVERSION=1.0.0 quildor-setup.nsi
 
 Unicode true
 !include "x64.nsh"
@@ -38,6 +42,8 @@ VIAddVersionKey /LANG=1033 "FileDescription" "Quildor screen saver setup"
 VIAddVersionKey /LANG=1033 "InternalName" "Quildor setup"
 VIAddVersionKey /LANG=1033 "OriginalFilename" "quildor-${VERSION}-setup.exe"
 
+LicenseData "${LICENSE}"
+Page license
 Page components
 Page instfiles
 UninstPage uninstConfirm
@@ -67,6 +73,8 @@ Section "Quildor screen saver" SecProgram
     File "/oname=Quildor.scr" "${SCR_X86}"
   ${EndIf}
   SetOutPath "$INSTDIR"
+  File "/oname=LICENSE.txt" "${LICENSE}"
+  File "/oname=NOTICES.txt" "${NOTICES}"
   WriteUninstaller "$INSTDIR\uninstall.exe"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Quildor screen saver"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -129,6 +137,8 @@ Section "Uninstall"
     ${EndIf}
   ${EndIf}
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  Delete "$INSTDIR\LICENSE.txt"
+  Delete "$INSTDIR\NOTICES.txt"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
 SectionEnd

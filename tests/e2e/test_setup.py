@@ -68,7 +68,9 @@ class Setup(unittest.TestCase):
                                  "windows-x86 before the setup is made" % X86_SCR)
         cls.tmp = tempfile.mkdtemp(prefix="quildor-setup-")
         made = subprocess.run([os.path.join(SOURCE, "packaging", "windows", "make-setup"), cls.tmp,
-                               X64_SCR, X86_SCR], capture_output=True, text=True, timeout=300)
+                               X64_SCR, X86_SCR, os.environ["QUILDOR_LICENSE"],
+                               os.environ["QUILDOR_NOTICES"]],
+                              capture_output=True, text=True, timeout=300)
         if made.returncode != 0:
             raise AssertionError("makensis failed: " + made.stderr)
         cls.setup = made.stdout.strip()
@@ -119,8 +121,14 @@ class Setup(unittest.TestCase):
         self.assertEqual(check.returncode, 0, "the version block and icon: " + check.stdout)
         collection = reg("query", SETTINGS, "/s")
         self.install()
-        with open(INSTALLED, "rb") as installed, open(X64_SCR, "rb") as built:
+        stripped = os.path.join(self.tmp, "x64-stripped.scr")
+        subprocess.run(["x86_64-w64-mingw32-strip", "-o", stripped, X64_SCR], check=True)
+        with open(INSTALLED, "rb") as installed, open(stripped, "rb") as built:
             self.assertEqual(installed.read(), built.read(), "the 64-bit build, in System32")
+        for name in ("LICENSE", "NOTICES"):
+            with open(os.path.join(PROGRAM_DIR, name + ".txt"), "rb") as installed, \
+                    open(os.environ["QUILDOR_" + name], "rb") as shipped:
+                self.assertEqual(installed.read(), shipped.read(), name + " beside the uninstaller")
         self.assertFalse(os.path.exists(os.path.join(SYSWOW64, "Quildor.scr")))
         scr = value(DESKTOP, "SCRNSAVE.EXE")
         self.assertEqual((scr[0], scr[1].lower()), ("REG_SZ", WINDOWS_SCR.lower()))
