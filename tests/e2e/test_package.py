@@ -110,7 +110,8 @@ class DebianPackage(unittest.TestCase):
                          "/usr/share/doc/quildor/copyright",
                          "/usr/share/xscreensaver/config/quildor.xml",
                          "/usr/share/applications/quildor.desktop",
-                         "/usr/share/doc/quildor/README.md"):
+                         "/usr/share/doc/quildor/README.md",
+                         "/usr/share/doc/quildor/docs/desktops.md"):
                 self.assertIn(path, files)
             # The watcher's autostart entry is installed, and off.
             with open(AUTOSTART) as f:
