@@ -26,6 +26,11 @@ out=build/packages
 rm -rf "$out"
 mkdir -p "$out"
 (cd build/package-linux && cpack >/dev/null)
+if grep -q "^MISSING: " build/package-windows-x64/NOTICES.txt; then
+  echo "package: the notices of the runtime in Quildor.scr are incomplete (see NOTICES.txt):" \
+       "the Windows packages would carry code without its notices" >&2
+  exit 1
+fi
 (cd build/package-windows-x64 && cpack >/dev/null)
 cp build/package-linux/quildor_*.deb build/package-windows-x64/quildor-*-windows.zip "$out/"
 tools/normalise-zip.py "$out"/quildor-*-windows.zip

@@ -16,6 +16,8 @@ SOURCE = os.path.dirname(os.path.dirname(HERE))
 BUILD = os.environ.get("QUILDOR_BUILD", "")
 X86_BUILD = os.environ.get("QUILDOR_X86_BUILD", "")
 CPACK = os.environ.get("QUILDOR_CPACK", "cpack")
+# Debian's 7zip package names its program 7zz on Debian 12 and 7z on Debian 13.
+SEVEN_ZIP = shutil.which("7zz") or shutil.which("7z")
 
 
 def licence():
@@ -49,7 +51,7 @@ class WindowsPackages(unittest.TestCase):
 
     def setup_files(self):
         out = os.path.join(self.tmp, "unpacked")
-        subprocess.run(["7zz", "x", "-aou", "-o" + out, self.setup], check=True,
+        subprocess.run([SEVEN_ZIP, "x", "-aou", "-o" + out, self.setup], check=True,
                        capture_output=True, timeout=120)
         files = {}
         for root, _, names in os.walk(out):
@@ -84,7 +86,7 @@ class WindowsPackages(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    if not shutil.which("7zz"):
-        print("skipped: 7-Zip (7zz), which reads the setup program, is not installed")
+    if not SEVEN_ZIP:
+        print("skipped: 7-Zip, which reads the setup program, is not installed")
         sys.exit(77)
     unittest.main(verbosity=2)
