@@ -32,7 +32,7 @@ test_packages=(
   wine wine64 wine32:i386
   xdotool x11-utils x11-xserver-utils libjpeg-turbo-progs xscreensaver procps
   dpkg-dev file xserver-xorg-core xserver-xorg-video-dummy
-  dbus-daemon at-spi2-core python3-pyatspi nsis
+  dbus-daemon at-spi2-core python3-pyatspi python3-dbus nsis
   sway xwayland swayidle grim wtype qt6-wayland
   weston kwin-wayland mutter
   libgtest-dev googletest libbenchmark-dev libturbojpeg0-dev

@@ -38,8 +38,16 @@ bool GnomeIdle::Start(std::chrono::milliseconds timeout) {
 }
 
 void GnomeIdle::WatchFired(uint id) {
-  // An idle watch stands until removed: it fires again after each later idle period.
-  if (id == idle_watch_ && on_idle) on_idle();
+  // An idle watch stands until removed: it fires again after each later idle period. A user
+  // active watch fires once, at the next input: one is added in each idle period.
+  if (id == idle_watch_) {
+    const QDBusReply<uint> reply = bus_.call(MonitorCall(QStringLiteral("AddUserActiveWatch")));
+    active_watch_ = reply.isValid() ? reply.value() : 0;
+    if (on_idle) on_idle();
+  } else if (id == active_watch_ && active_watch_ != 0) {
+    active_watch_ = 0;
+    if (on_active) on_active();
+  }
 }
 
 bool GnomeIdle::Inhibited() {

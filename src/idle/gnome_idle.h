@@ -33,6 +33,7 @@ class GnomeIdle : public QObject, public IdleSource {
  private:
   QDBusConnection bus_;
   std::uint32_t idle_watch_ = 0;
+  std::uint32_t active_watch_ = 0;   // the one-shot watch for the input ending an idle period
 };
 
 }  // namespace quildor::idle

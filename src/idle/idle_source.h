@@ -3,7 +3,8 @@
 // Each desktop tells it its own way: a Wayland compositor through an idle protocol, GNOME's
 // compositor over the session bus, an X server through its idle counter. One source is chosen
 // at start, the first of those the session offers; it calls `on_idle` each time the user has been
-// idle for the time asked (once per idle period: the next call comes only after input).
+// idle for the time asked (once per idle period: the next call comes only after input), and
+// `on_active` when input ends an idle period.
 #pragma once
 
 #include <chrono>
@@ -25,6 +26,7 @@ class IdleSource {
   virtual bool Inhibited() { return false; }
 
   std::function<void()> on_idle;
+  std::function<void()> on_active;
 };
 
 // The first source the session offers, in this order: a Wayland compositor's ext-idle-notify-v1,

@@ -2,10 +2,12 @@
 // SECONDS, and again after each later idle period once the user came back. It has no window and
 // sleeps between the desktop's events; one slide show at a time.
 #include <QCoreApplication>
+#include <QDBusConnection>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -13,10 +15,14 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "idle/idle_gate.h"
 #include "idle/idle_source.h"
+#include "idle/logind_inhibit.h"
+#include "idle/screensaver_service.h"
 
 namespace {
 
@@ -37,6 +43,8 @@ QString SlideShowProgram() {
 class SlideShow {
  public:
   bool Running() const { return end_ != nullptr; }
+
+  std::function<void()> on_end;
 
   void Start() {
     int pipe_fds[2];
@@ -70,6 +78,7 @@ class SlideShow {
       ::close(static_cast<int>(end_->socket()));
       end_->deleteLater();
       end_ = nullptr;
+      if (on_end) on_end();
     });
   }
 
@@ -101,11 +110,57 @@ int main(int argc, char** argv) {
   std::fprintf(stderr, "quildor-idle: watching %s for %ld s without input\n",
                source->Name().c_str(), seconds);
 
+  using Clock = quildor::idle::IdleGate::Clock;
+  quildor::idle::IdleGate gate{std::chrono::seconds(seconds)};
   SlideShow show;
-  source->on_idle = [&] {
-    if (show.Running()) return;   // one slide show at a time
-    if (source->Inhibited()) return;
+  quildor::idle::ScreenSaverService service(QDBusConnection::sessionBus());
+  if (!service.Start()) {
+    std::fprintf(stderr, "quildor-idle: no session bus: players' inhibitions cannot be heard\n");
+  }
+  quildor::idle::LogindInhibit logind;
+
+  auto start_show = [&] {
+    if (show.Running()) return false;   // one slide show at a time
     show.Start();
+    service.SetShowRunning(show.Running());
+    return show.Running();
   };
+  show.on_end = [&] { service.SetShowRunning(false); };
+
+  // Looks at the inhibitions and starts the show when the rule says. The desktop's and logind's
+  // inhibitions tell no one when they end: while the user is idle and one stands, they are
+  // asked again every two seconds. Nothing is asked while the user is active.
+  QTimer next;
+  next.setSingleShot(true);
+  std::function<void()> look = [&] {
+    next.stop();
+    const Clock::time_point now = Clock::now();
+    if (!gate.idle()) {
+      gate.Update(service.Held(), now);
+      return;
+    }
+    const bool held = service.Held() || source->Inhibited() || logind.Held();
+    if (gate.Update(held, now)) start_show();
+    if (held) {
+      next.start(std::chrono::seconds(2));
+    } else if (const auto due = gate.Due()) {
+      next.start(std::chrono::ceil<std::chrono::milliseconds>(*due - now));
+    }
+  };
+  QObject::connect(&next, &QTimer::timeout, [&] { look(); });
+  source->on_idle = [&] {
+    gate.Idle(Clock::now());
+    look();
+  };
+  source->on_active = [&] {
+    gate.Active();
+    look();
+  };
+  service.on_hold_changed = [&] { look(); };
+  service.on_activity = [&] {
+    gate.Activity(Clock::now());
+    look();
+  };
+  service.on_set_active = start_show;
   return app.exec();
 }

@@ -85,6 +85,11 @@ class WaylandIdle : public IdleSource {
     if (self->on_idle) self->on_idle();
   }
 
+  static void Resumed(void* data) {
+    auto* self = static_cast<WaylandIdle*>(data);
+    if (self->on_active) self->on_active();
+  }
+
   static void Global(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
                      std::uint32_t) {
     auto* self = static_cast<WaylandIdle*>(data);
@@ -105,11 +110,11 @@ class WaylandIdle : public IdleSource {
 
   static void ExtIdled(void* data, ext_idle_notification_v1*) { Idled(data); }
   // The user's return needs nothing: the compositor tells of the next idle period anew.
-  static void ExtResumed(void*, ext_idle_notification_v1*) {}
+  static void ExtResumed(void* data, ext_idle_notification_v1*) { Resumed(data); }
   static constexpr ext_idle_notification_v1_listener kNotification = {ExtIdled, ExtResumed};
 #ifdef QUILDOR_KDE_IDLE
   static void KdeIdled(void* data, org_kde_kwin_idle_timeout*) { Idled(data); }
-  static void KdeResumed(void*, org_kde_kwin_idle_timeout*) {}
+  static void KdeResumed(void* data, org_kde_kwin_idle_timeout*) { Resumed(data); }
   static constexpr org_kde_kwin_idle_timeout_listener kKdeTimeout = {KdeIdled, KdeResumed};
 #endif
 

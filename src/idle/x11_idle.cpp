@@ -2,9 +2,6 @@
 // device. Two alarms tell the watcher when it crosses the idle time upwards (the user went idle)
 // and when it falls below it again (input came). Players that keep the display on by resetting
 // the server's screen saver (as video players do on X11) reset this counter too.
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusReply>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <xcb/sync.h>
@@ -71,17 +68,6 @@ class X11Idle : public IdleSource {
 
   std::string Name() const override { return "the X server's idle counter"; }
 
-  // Where the desktop runs a screen-saver service that tells of inhibitions (KDE's, for one),
-  // whether a program holds one; elsewhere video players reset the idle counter as they play.
-  bool Inhibited() override {
-    const QString service = QStringLiteral("org.freedesktop.ScreenSaver");
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        service, QStringLiteral("/org/freedesktop/ScreenSaver"), service,
-        QStringLiteral("HasInhibit"));
-    const QDBusReply<bool> reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 2000);
-    return reply.isValid() && reply.value();
-  }
-
  private:
   xcb_sync_counter_t FindCounter(const std::string& name) {
     xcb_sync_list_system_counters_reply_t* list = xcb_sync_list_system_counters_reply(
@@ -133,6 +119,7 @@ class X11Idle : public IdleSource {
           if (on_idle) on_idle();
         } else if (n->alarm == active_alarm_ && idle_) {
           idle_ = false;
+          if (on_active) on_active();
         }
       }
       std::free(e);

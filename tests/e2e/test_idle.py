@@ -3,13 +3,18 @@ under sway (its Wayland idle protocol: KDE's on sway 1.7, ext-idle-notify-v1 fro
 mutter (GNOME's idle monitor): the slide show starts after idle, a key ends it, it starts again
 after the next idle period, never two copies at once (counted from /proc throughout); under sway
 a window of the test's own holding an idle inhibitor keeps it back until it lets go. On the X
-server, a show whose process lingers (its loader held by a network share that answers no
+server with a session bus of its own, where no desktop owns org.freedesktop.ScreenSaver (as under
+most X11 window managers), a film player of the test's own that inhibits through it keeps the
+show back over several idle periods, on either of its object paths, until it ends its
+inhibition or ends without doing so; a show whose process lingers (its loader held by a network share that answers no
 interrupt) does not keep the next show from starting after the next idle period. Under weston,
 which offers none of these, one clear line and status 1. Its CPU time over a minute of
 idle is reported. Run as a script: where a desktop cannot run here, it reports a skip (status
 77)."""
 import os
+import shutil
 import subprocess
+import sys
 import time
 import unittest
 
@@ -21,6 +26,36 @@ from test_slow_drive import LOADING, Drive, fuse_missing
 
 IDLE = os.path.join(os.path.dirname(EXE), "quildor-idle")
 INHIBITOR = os.environ.get("QUILDOR_IDLE_INHIBITOR", "")
+PLAYER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "film_player.py")
+# Debian's Python, for which python3-dbus is installed (the tests' own may be another).
+SYSTEM_PYTHON = "/usr/bin/python3"
+
+
+class SessionBus:
+    """A session bus of the test's own (dbus-daemon), on which no desktop runs any service."""
+
+    def __enter__(self):
+        self.daemon = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address"],
+                                       stdout=subprocess.PIPE, text=True)
+        self.address = self.daemon.stdout.readline().strip()
+        return self
+
+    def __exit__(self, *_):
+        self.daemon.kill()
+        self.daemon.wait()
+
+    def owned(self, name):
+        return subprocess.run(
+            [SYSTEM_PYTHON, "-c", "import dbus, sys; sys.exit(not dbus.bus.BusConnection(sys.argv[1])"
+             ".name_has_owner(sys.argv[2]))", self.address, name]).returncode == 0
+
+
+def no_show_for(test, seconds, why):
+    """No slide show runs at any moment of the next `seconds` (the test's window, not a wait)."""
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        test.assertEqual(copies(), 0, why)
+        time.sleep(0.2)
 
 
 class IdleWatcher(unittest.TestCase):
@@ -50,6 +85,40 @@ class IdleWatcher(unittest.TestCase):
                          "the screen given back")
                 self.assertEqual(copies(), 0)
             self.assertEqual(shows_in_the_process_table(), 2, "both shows' processes linger")
+            self.assertTrue(watcher.running(), "the watcher goes on")
+
+    def test_x_server_players_inhibit_over_the_session_bus(self):
+        if subprocess.run([SYSTEM_PYTHON, "-c", "import dbus"], capture_output=True).returncode:
+            raise unittest.SkipTest("python3-dbus, the film player's bus library, is missing")
+        with Session() as s, SessionBus() as bus:
+            env = {"DBUS_SESSION_BUS_ADDRESS": bus.address}
+            watcher = s.start(["2"], {"Interval": "60"}, exe=IDLE, env=env)
+            wait_for(lambda: bus.owned("org.freedesktop.ScreenSaver"), WINDOW_TIMEOUT,
+                     "the watcher to take org.freedesktop.ScreenSaver, which no one owns")
+            for count, (path, ends) in enumerate((("/org/freedesktop/ScreenSaver", "stop"),
+                                                  ("/ScreenSaver", "kill")), 1):
+                player = subprocess.Popen([SYSTEM_PYTHON, PLAYER, path], env=dict(os.environ, **env),
+                                          stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+                self.assertTrue(player.stdout.readline().startswith("inhibiting "))
+                # Three idle periods of 2 s pass while the film plays.
+                no_show_for(self, 6, "no slide show while a player inhibits it at " + path)
+                ended = time.monotonic()
+                if ends == "stop":
+                    player.stdin.write("stop\n")
+                    player.stdin.flush()
+                    self.assertEqual(player.stdout.readline().strip(), "stopped")
+                else:
+                    player.kill()
+                wait_for(lambda: copies() == 1 and watcher.events().count("Keyboard") == count,
+                         WINDOW_TIMEOUT,
+                         "the show, with the keyboard, once the player's inhibition ended (%s)"
+                         % ends)
+                self.assertGreaterEqual(time.monotonic() - ended, 1.5,
+                                        "the idle time runs from the inhibition's end")
+                s.display.key("space")
+                wait_for(lambda: copies() == 0, WINDOW_TIMEOUT, "the show to end on a key")
+                player.kill()
+                player.wait()
             self.assertTrue(watcher.running(), "the watcher goes on")
 
     def test_sway(self):
