@@ -6,7 +6,8 @@ a window of the test's own holding an idle inhibitor keeps it back until it lets
 server with a session bus of its own, where no desktop owns org.freedesktop.ScreenSaver (as under
 most X11 window managers), a film player of the test's own that inhibits through it keeps the
 show back over several idle periods, on either of its object paths, until it ends its
-inhibition or ends without doing so; a show whose process lingers (its loader held by a network share that answers no
+inhibition or ends without doing so; an idle inhibitor of systemd-logind does the same (a logind
+of the test's own on a system bus of its own); a show whose process lingers (its loader held by a network share that answers no
 interrupt) does not keep the next show from starting after the next idle period. Under weston,
 which offers none of these, one clear line and status 1. Its CPU time over a minute of
 idle is reported. Run as a script: where a desktop cannot run here, it reports a skip (status
@@ -27,6 +28,7 @@ from test_slow_drive import LOADING, Drive, fuse_missing
 IDLE = os.path.join(os.path.dirname(EXE), "quildor-idle")
 INHIBITOR = os.environ.get("QUILDOR_IDLE_INHIBITOR", "")
 PLAYER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "film_player.py")
+LOGIND = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fake_logind.py")
 # Debian's Python, for which python3-dbus is installed (the tests' own may be another).
 SYSTEM_PYTHON = "/usr/bin/python3"
 
@@ -120,6 +122,30 @@ class IdleWatcher(unittest.TestCase):
                 player.kill()
                 player.wait()
             self.assertTrue(watcher.running(), "the watcher goes on")
+
+    def test_x_server_logind_idle_inhibitor(self):
+        if subprocess.run([SYSTEM_PYTHON, "-c", "import dbus, gi"], capture_output=True).returncode:
+            raise unittest.SkipTest("python3-dbus or python3-gi, the fake logind's, is missing")
+        # The machine's system bus with logind holding `systemd-inhibit --what=idle`.
+        with Session() as s, SessionBus() as system:
+            env = {"DBUS_SYSTEM_BUS_ADDRESS": system.address}
+            logind = subprocess.Popen([SYSTEM_PYTHON, LOGIND, "idle:sleep"],
+                                      env=dict(os.environ, **env), stdin=subprocess.PIPE,
+                                      stdout=subprocess.PIPE, text=True)
+            try:
+                self.assertEqual(logind.stdout.readline().strip(), "ready")
+                watcher = s.start(["2"], {"Interval": "60"}, exe=IDLE, env=env)
+                no_show_for(self, 6, "no slide show while logind holds an idle inhibitor")
+                logind.stdin.write("sleep\n")
+                logind.stdin.flush()
+                self.assertEqual(logind.stdout.readline().strip(), "set")
+                wait_for(lambda: copies() == 1 and watcher.events().count("Keyboard") == 1,
+                         WINDOW_TIMEOUT, "the show, once the idle inhibitor has gone")
+                s.display.key("space")
+                wait_for(lambda: copies() == 0, WINDOW_TIMEOUT, "the show to end on a key")
+            finally:
+                logind.kill()
+                logind.wait()
 
     def test_sway(self):
         with Session(display=Sway([("HEADLESS-1", 1024, 768, 0, 0, 1)])) as s:
