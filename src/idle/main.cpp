@@ -23,6 +23,7 @@
 #include "idle/idle_source.h"
 #include "idle/logind_inhibit.h"
 #include "idle/screensaver_service.h"
+#include "idle/switch.h"
 
 namespace {
 
@@ -86,17 +87,44 @@ class SlideShow {
   QSocketNotifier* end_ = nullptr;   // watches the read end while a show runs
 };
 
+// The idle time given as text: a whole number of seconds from 1 to a day, else 0.
+long Seconds(const char* text) {
+  char* end = nullptr;
+  const long seconds = std::strtol(text, &end, 10);
+  return *text && *end == '\0' && seconds >= 1 && seconds <= kLongestIdle ? seconds : 0;
+}
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: quildor-idle SECONDS\n"
+               "       quildor-idle --enable [SECONDS] | --disable | --status\n"
+               "Starts the slide show after SECONDS (1 to %ld) without input. --enable does so\n"
+               "from now and at each login (300 s unless SECONDS is given), --disable stops it,\n"
+               "--status tells which.\n",
+               kLongestIdle);
+  return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  char* end = nullptr;
-  const long seconds = argc == 2 ? std::strtol(argv[1], &end, 10) : 0;
-  if (argc != 2 || *end != '\0' || seconds < 1 || seconds > kLongestIdle) {
-    std::fprintf(stderr,
-                 "usage: quildor-idle SECONDS\n"
-                 "Starts the slide show after SECONDS (1 to %ld) without input.\n",
-                 kLongestIdle);
-    return 2;
+  const std::string command = argc >= 2 ? argv[1] : "";
+  if (command == "--enable" && argc <= 3) {
+    const long seconds = argc == 3 ? Seconds(argv[2]) : 300;
+    if (seconds == 0) return Usage();
+    char self[4096];
+    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    return quildor::idle::Enable(seconds, length > 0 ? std::string(self, length) : argv[0]);
+  }
+  if (command == "--disable" && argc == 2) return quildor::idle::Disable();
+  if (command == "--status" && argc == 2) return quildor::idle::Status();
+  const long seconds = argc == 2 ? Seconds(argv[1]) : 0;
+  if (seconds == 0) return Usage();
+  long owner = 0;
+  if (!quildor::idle::TakeWatcherLock(&owner)) {
+    if (owner == 0) return 1;
+    std::fprintf(stderr, "quildor-idle: already watching (process %ld)\n", owner);
+    return 0;
   }
   QCoreApplication app(argc, argv);
   std::unique_ptr<quildor::idle::IdleSource> source =

@@ -7,7 +7,8 @@ server with a session bus of its own, where no desktop owns org.freedesktop.Scre
 most X11 window managers), a film player of the test's own that inhibits through it keeps the
 show back over several idle periods, on either of its object paths, until it ends its
 inhibition or ends without doing so; an idle inhibitor of systemd-logind does the same (a logind
-of the test's own on a system bus of its own); a show whose process lingers (its loader held by a network share that answers no
+of the test's own on a system bus of its own); --enable, --status and --disable in a test home
+turn it on and off, at login and now, with one watcher at a time; a show whose process lingers (its loader held by a network share that answers no
 interrupt) does not keep the next show from starting after the next idle period. Under weston,
 which offers none of these, one clear line and status 1. Its CPU time over a minute of
 idle is reported. Run as a script: where a desktop cannot run here, it reports a skip (status
@@ -20,7 +21,7 @@ import time
 import unittest
 
 from harness import (EXE, Session, WINDOW_TIMEOUT, check_show_after_each_idle_period, copies,
-                     folder_setting, main_reporting_skips, wait_for)
+                     end_session_processes, folder_setting, main_reporting_skips, wait_for)
 from nested import Nested
 from sway import Sway
 from test_slow_drive import LOADING, Drive, fuse_missing
@@ -147,6 +148,45 @@ class IdleWatcher(unittest.TestCase):
                 logind.kill()
                 logind.wait()
 
+    def test_enable_status_disable(self):
+        with Session() as s:
+            runtime = os.path.join(s.home, "runtime")
+            entry = os.path.join(s.home, "config", "autostart", "quildor-idle.desktop")
+
+            def run(*args):
+                program = s.start(list(args), exe=IDLE)
+                self.assertEqual(program.wait_exit(), 0, args)
+                return program.proc.stdout.read().decode()
+
+            try:
+                self.assertIn("at login: off\nnow: not watching", run("--status"))
+                self.assertIn("on:", run("--enable", "2"))
+                with open(entry) as f:
+                    lines = f.read().splitlines()
+                self.assertIn("Exec=%s 2" % os.path.realpath(IDLE), lines)
+                self.assertIn("Hidden=false", lines)
+                wait_for(lambda: len(watchers(runtime)) == 1, WINDOW_TIMEOUT, "the watcher, now")
+                first = watchers(runtime)
+                wait_for(lambda: copies() == 1, WINDOW_TIMEOUT, "its show after 2 s of idle")
+                s.display.key("space")
+                wait_for(lambda: copies() == 0, WINDOW_TIMEOUT, "the show to end on a key")
+                # Another idle time replaces the watcher; a watcher started by hand gives way.
+                run("--enable", "3")
+                wait_for(lambda: len(watchers(runtime)) == 1 and watchers(runtime) != first,
+                         WINDOW_TIMEOUT, "one watcher, with the new idle time")
+                self.assertIn("already watching", s.start(["3"], exe=IDLE).proc.stdout.read()
+                              .decode())
+                status = run("--status")
+                self.assertIn("at login: on, after 3 s without input", status)
+                self.assertIn("now: watching (process %d)" % watchers(runtime)[0], status)
+                self.assertIn("off:", run("--disable"))
+                self.assertEqual(watchers(runtime), [])
+                with open(entry) as f:
+                    self.assertIn("Hidden=true", f.read().splitlines())
+                self.assertIn("at login: off\nnow: not watching", run("--status"))
+            finally:
+                end_session_processes(runtime)
+
     def test_sway(self):
         with Session(display=Sway([("HEADLESS-1", 1024, 768, 0, 0, 1)])) as s:
             self.starts_after_each_idle_period(s, dict(s.display.env, QT_QPA_PLATFORM="wayland"))
@@ -196,6 +236,24 @@ class IdleWatcher(unittest.TestCase):
             print("\nquildor-idle: %d ms of CPU time over 60 s of idle" % used)
             self.assertTrue(watcher.running())
             self.assertEqual(copies(), 0)
+
+
+def watchers(runtime):
+    """The process numbers of the idle watchers of the session whose runtime folder is
+    `runtime`."""
+    marker = ("XDG_RUNTIME_DIR=%s" % runtime).encode()
+    found = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open("/proc/%s/comm" % pid) as f:
+                if f.read().strip() != "quildor-idle":
+                    continue
+            with open("/proc/%s/environ" % pid, "rb") as f:
+                if marker in f.read().split(b"\0"):
+                    found.append(int(pid))
+        except OSError:
+            pass
+    return sorted(found)
 
 
 def shows_in_the_process_table():
