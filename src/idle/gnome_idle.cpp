@@ -4,6 +4,8 @@
 #include <QDBusMessage>
 #include <QDBusReply>
 
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 namespace quildor::idle {
@@ -21,20 +23,52 @@ QDBusMessage MonitorCall(const QString& method) {
 
 }  // namespace
 
-GnomeIdle::GnomeIdle(QDBusConnection bus) : bus_(std::move(bus)) {}
+GnomeIdle::GnomeIdle(QDBusConnection bus)
+    : bus_(std::move(bus)), owner_(kMonitor, bus_, QDBusServiceWatcher::WatchForOwnerChange) {
+  connect(&owner_, &QDBusServiceWatcher::serviceOwnerChanged, this, &GnomeIdle::OwnerChanged);
+  gone_.setSingleShot(true);
+  gone_.setInterval(std::chrono::seconds(10));
+  connect(&gone_, &QTimer::timeout, [] {
+    std::fprintf(stderr, "quildor-idle: GNOME's idle monitor has gone and did not come back "
+                         "within 10 s: its session has ended\n");
+    std::exit(1);
+  });
+}
 
 bool GnomeIdle::Start(std::chrono::milliseconds timeout) {
+  timeout_ = timeout;
   if (!bus_.isConnected() || !bus_.interface()->isServiceRegistered(kMonitor)) return false;
   if (!bus_.connect(kMonitor, kMonitorPath, kMonitor, QStringLiteral("WatchFired"), this,
                     SLOT(WatchFired(uint)))) {
     return false;
   }
+  return AddIdleWatch();
+}
+
+bool GnomeIdle::AddIdleWatch() {
   QDBusMessage call = MonitorCall(QStringLiteral("AddIdleWatch"));
-  call << static_cast<qulonglong>(timeout.count());
+  call << static_cast<qulonglong>(timeout_.count());
   const QDBusReply<uint> reply = bus_.call(call);
   if (!reply.isValid()) return false;
   idle_watch_ = reply.value();
   return true;
+}
+
+void GnomeIdle::OwnerChanged(const QString&, const QString&, const QString& new_owner) {
+  // The old monitor's watches went with it; its idle time starts afresh, as after input.
+  idle_watch_ = 0;
+  active_watch_ = 0;
+  if (on_active) on_active();
+  if (new_owner.isEmpty()) {
+    gone_.start();
+    return;
+  }
+  gone_.stop();
+  if (AddIdleWatch()) {
+    std::fprintf(stderr, "quildor-idle: GNOME's idle monitor restarted; watching it again\n");
+  } else {
+    gone_.start();
+  }
 }
 
 void GnomeIdle::WatchFired(uint id) {

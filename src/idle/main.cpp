@@ -120,12 +120,6 @@ int main(int argc, char** argv) {
   if (command == "--status" && argc == 2) return quildor::idle::Status();
   const long seconds = argc == 2 ? Seconds(argv[1]) : 0;
   if (seconds == 0) return Usage();
-  long owner = 0;
-  if (!quildor::idle::TakeWatcherLock(&owner)) {
-    if (owner == 0) return 1;
-    std::fprintf(stderr, "quildor-idle: already watching (process %ld)\n", owner);
-    return 0;
-  }
   QCoreApplication app(argc, argv);
   std::unique_ptr<quildor::idle::IdleSource> source =
       quildor::idle::FindIdleSource(std::chrono::seconds(seconds));
@@ -134,6 +128,13 @@ int main(int argc, char** argv) {
                  "quildor-idle: this desktop tells no program when the user is idle (no Wayland "
                  "idle protocol, no GNOME idle monitor, no X server)\n");
     return 1;
+  }
+  // One watcher per session; the lock, taken once the desktop answers, also tells --status.
+  long owner = 0;
+  if (!quildor::idle::TakeWatcherLock(&owner)) {
+    if (owner == 0) return 1;
+    std::fprintf(stderr, "quildor-idle: already watching (process %ld)\n", owner);
+    return 0;
   }
   std::fprintf(stderr, "quildor-idle: watching %s for %ld s without input\n",
                source->Name().c_str(), seconds);

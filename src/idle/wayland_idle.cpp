@@ -1,8 +1,16 @@
 // The Wayland idle protocols: ext-idle-notify-v1 (sway from 1.8, KDE Plasma, Hyprland, labwc,
 // niri, river, Wayfire), else the older KDE idle protocol (sway 1.7). Both honour what inhibits
 // idle on the compositor (a full-screen video, a presentation), so the source never needs to ask.
+//
+// A compositor that restarts while keeping its socket (KWin's crash recovery keeps the session
+// so) is rejoined; one that does not come back within a few seconds has ended the session, and
+// the watcher ends with a line saying so.
 #include <QSocketNotifier>
+#include <QTimer>
 #include <wayland-client.h>
+
+#include <chrono>
+#include <cstdio>
 
 #include <cstdint>
 #include <cstdlib>
@@ -25,18 +33,7 @@ class WaylandIdle : public IdleSource {
   WaylandIdle(wl_display* display, std::chrono::milliseconds timeout)
       : display_(display), timeout_(timeout) {}
 
-  ~WaylandIdle() override {
-    notifier_.reset();
-    if (notification_) ext_idle_notification_v1_destroy(notification_);
-    if (ext_) ext_idle_notifier_v1_destroy(ext_);
-#ifdef QUILDOR_KDE_IDLE
-    if (kde_timeout_) org_kde_kwin_idle_timeout_release(kde_timeout_);
-    if (kde_) org_kde_kwin_idle_destroy(kde_);
-#endif
-    if (seat_) wl_seat_destroy(seat_);
-    if (registry_) wl_registry_destroy(registry_);
-    wl_display_disconnect(display_);
-  }
+  ~WaylandIdle() override { Release(); }
 
   // Finds the compositor's globals and asks for the notification; false where it offers no
   // idle protocol (or no seat).
@@ -71,14 +68,68 @@ class WaylandIdle : public IdleSource {
   std::string Name() const override { return name_; }
 
  private:
+  // Lets go of the connection and everything made on it.
+  void Release() {
+    // The notifier may be the one whose signal runs now: it goes once that has returned.
+    if (notifier_) {
+      notifier_->setEnabled(false);
+      notifier_.release()->deleteLater();
+    }
+    if (notification_) ext_idle_notification_v1_destroy(notification_);
+    if (ext_) ext_idle_notifier_v1_destroy(ext_);
+#ifdef QUILDOR_KDE_IDLE
+    if (kde_timeout_) org_kde_kwin_idle_timeout_release(kde_timeout_);
+    if (kde_) org_kde_kwin_idle_destroy(kde_);
+    kde_timeout_ = nullptr;
+    kde_ = nullptr;
+#endif
+    if (seat_) wl_seat_destroy(seat_);
+    if (registry_) wl_registry_destroy(registry_);
+    if (display_) wl_display_disconnect(display_);
+    notification_ = nullptr;
+    ext_ = nullptr;
+    seat_ = nullptr;
+    registry_ = nullptr;
+    display_ = nullptr;
+  }
+
   void Dispatch() {
     if (wl_display_dispatch(display_) < 0) {
-      // The compositor is gone, and with it the session: nothing is left to watch.
-      notifier_->setEnabled(false);
-      std::exit(0);
+      Lost();
+      return;
     }
     wl_display_flush(display_);
   }
+
+  // The connection broke: the compositor has ended or restarts. Its idle time starts afresh,
+  // as after input; the watcher tries its socket again for a few seconds.
+  void Lost() {
+    Release();
+    if (on_active) on_active();
+    const auto given_up = std::chrono::steady_clock::now() + kComeBack;
+    auto* retry = new QTimer;
+    retry->setInterval(std::chrono::milliseconds(250));
+    QObject::connect(retry, &QTimer::timeout, [this, retry, given_up] {
+      display_ = wl_display_connect(nullptr);
+      if (display_ && Start()) {
+        std::fprintf(stderr, "quildor-idle: the compositor came back; watching %s again\n",
+                     name_.c_str());
+        retry->deleteLater();
+        return;
+      }
+      Release();
+      if (std::chrono::steady_clock::now() >= given_up) {
+        std::fprintf(stderr,
+                     "quildor-idle: the Wayland compositor has gone and did not come back within "
+                     "%lld s: its session has ended\n",
+                     static_cast<long long>(kComeBack.count()));
+        std::exit(1);
+      }
+    });
+    retry->start();
+  }
+
+  static constexpr std::chrono::seconds kComeBack{5};
 
   static void Idled(void* data) {
     auto* self = static_cast<WaylandIdle*>(data);
@@ -109,7 +160,7 @@ class WaylandIdle : public IdleSource {
   static constexpr wl_registry_listener kRegistry = {Global, GlobalRemove};
 
   static void ExtIdled(void* data, ext_idle_notification_v1*) { Idled(data); }
-  // The user's return needs nothing: the compositor tells of the next idle period anew.
+  // The user's return ends the idle period; the compositor tells of the next one anew.
   static void ExtResumed(void* data, ext_idle_notification_v1*) { Resumed(data); }
   static constexpr ext_idle_notification_v1_listener kNotification = {ExtIdled, ExtResumed};
 #ifdef QUILDOR_KDE_IDLE

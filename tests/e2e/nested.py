@@ -95,6 +95,7 @@ class Nested(Display):
                        MUTTER_DEBUG_DUMMY_MODE_SPECS="1024x768")
             command = (["mutter", "--nested", "--wayland", "--wayland-display", socket]
                        + ([] if xwayland else ["--no-x11"]) + ["--", start])
+        self._command, self._compositor_env, self._told_file = command, env, told
         self.compositor = subprocess.Popen(command, env=env, stdout=self.log,
                                            stderr=subprocess.STDOUT)
         display, authority = wait_for(lambda: self._told(told), TIMEOUT,
@@ -110,6 +111,15 @@ class Nested(Display):
         # weston settles the windows' outputs and focus).
         self.panel_over_covers = self.kind == "weston" and _weston_version() >= 11
         self._place_windows()
+
+    def restart(self):
+        """Ends the compositor and starts it again on the same session bus and socket, as a
+        desktop shell's restart does (GNOME Shell's Alt+F2 r on X11, or its crash recovery)."""
+        end_process(self.compositor, 30)
+        os.remove(self._told_file)
+        self.compositor = subprocess.Popen(self._command, env=self._compositor_env,
+                                           stdout=self.log, stderr=subprocess.STDOUT)
+        wait_for(lambda: self._told(self._told_file), TIMEOUT, "%s to start again" % self.kind)
 
     def _told(self, told):
         if not self.alive():

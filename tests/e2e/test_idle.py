@@ -1,7 +1,9 @@
 """quildor-idle, the idle watcher, with an idle time of 2 s on a bare X server (its idle counter),
 under sway (its Wayland idle protocol: KDE's on sway 1.7, ext-idle-notify-v1 from 1.8) and under
 mutter (GNOME's idle monitor): the slide show starts after idle, a key ends it, it starts again
-after the next idle period, never two copies at once (counted from /proc throughout); under sway
+after the next idle period, never two copies at once (counted from /proc throughout), also after
+mutter restarts on the same session bus; under sway, when sway goes away, one line and status 1;
+under sway
 a window of the test's own holding an idle inhibitor keeps it back until it lets go. On the X
 server with a session bus of its own, where no desktop owns org.freedesktop.ScreenSaver (as under
 most X11 window managers), a film player of the test's own that inhibits through it keeps the
@@ -214,9 +216,36 @@ class IdleWatcher(unittest.TestCase):
             s.display.key("space")
             wait_for(lambda: copies() == 0, WINDOW_TIMEOUT, "the show to end on a key")
 
+    def test_sway_that_goes_away(self):
+        # The compositor ends (a logout, or a crash that no recovery catches): the watcher waits
+        # a few seconds for it to come back on its socket, then ends with one line and status 1.
+        with Session(display=Sway([("HEADLESS-1", 1024, 768, 0, 0, 1)])) as s:
+            watcher = s.start(["3600"], {}, exe=IDLE, env=s.display.env)
+            # Its lock, taken once the compositor has answered.
+            wait_for(lambda: "now: watching (process %d)" % watcher.proc.pid in status(s),
+                     WINDOW_TIMEOUT, "the watcher, watching")
+            s.display.proc.kill()
+            self.assertEqual(watcher.wait_exit(), 1)
+            last = watcher.proc.stdout.read().decode().splitlines()[-1]
+            self.assertIn("Wayland compositor has gone and did not come back", last)
+
     def test_mutter(self):
         with Session(display=Nested("mutter", False)) as s:
             self.starts_after_each_idle_period(s, dict(s.display.env, QT_QPA_PLATFORM="wayland"))
+
+    def test_mutter_restarting(self):
+        # GNOME's compositor restarts on the same session bus, and its idle monitor with it.
+        with Session(display=Nested("mutter", False)) as s:
+            watcher = s.start(["2"], {"Interval": "60"}, exe=IDLE,
+                              env=dict(s.display.env, QT_QPA_PLATFORM="wayland"))
+            for count in (1, 2):
+                if count == 2:
+                    s.display.restart()
+                wait_for(lambda: copies() == 1 and watcher.events().count("Keyboard") == count,
+                         WINDOW_TIMEOUT, "show %d after idle, with the keyboard" % count)
+                s.display.key("space")
+                wait_for(lambda: copies() == 0, WINDOW_TIMEOUT, "the show to end on a key")
+            self.assertTrue(watcher.running(), "the watcher goes on")
 
     def test_weston_offers_no_idle_source(self):
         with Session(display=Nested("weston", False)) as s:
@@ -236,6 +265,13 @@ class IdleWatcher(unittest.TestCase):
             print("\nquildor-idle: %d ms of CPU time over 60 s of idle" % used)
             self.assertTrue(watcher.running())
             self.assertEqual(copies(), 0)
+
+
+def status(s):
+    """What `quildor-idle --status` says in session `s`."""
+    program = s.start(["--status"], exe=IDLE)
+    program.wait_exit()
+    return program.proc.stdout.read().decode()
 
 
 def watchers(runtime):
