@@ -21,6 +21,7 @@
 
 #include "idle/idle_gate.h"
 #include "idle/idle_source.h"
+#include "idle/kde_inhibit.h"
 #include "idle/logind_inhibit.h"
 #include "idle/screensaver_service.h"
 #include "idle/switch.h"
@@ -147,6 +148,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quildor-idle: no session bus: players' inhibitions cannot be heard\n");
   }
   quildor::idle::LogindInhibit logind;
+  quildor::idle::KdeInhibit plasma(QDBusConnection::sessionBus());
 
   auto start_show = [&] {
     if (show.Running()) return false;   // one slide show at a time
@@ -156,19 +158,20 @@ int main(int argc, char** argv) {
   };
   show.on_end = [&] { service.SetShowRunning(false); };
 
-  // Looks at the inhibitions and starts the show when the rule says. The desktop's and logind's
-  // inhibitions tell no one when they end: while the user is idle and one stands, they are
-  // asked again every two seconds. Nothing is asked while the user is active.
+  // Looks at the inhibitions and starts the show when the rule says. Players' inhibitions taken
+  // here and Plasma's tell of each change; GNOME's session manager's and logind's tell no one:
+  // while the user is idle and one stands, they are asked again every two seconds. Nothing is
+  // asked while the user is active.
   QTimer next;
   next.setSingleShot(true);
   std::function<void()> look = [&] {
     next.stop();
     const Clock::time_point now = Clock::now();
     if (!gate.idle()) {
-      gate.Update(service.Held(), now);
+      gate.Update(service.Held() || plasma.Held(), now);
       return;
     }
-    const bool held = service.Held() || source->Inhibited() || logind.Held();
+    const bool held = service.Held() || plasma.Held() || source->Inhibited() || logind.Held();
     if (gate.Update(held, now)) start_show();
     if (held) {
       next.start(std::chrono::seconds(2));
@@ -186,6 +189,7 @@ int main(int argc, char** argv) {
     look();
   };
   service.on_hold_changed = [&] { look(); };
+  plasma.on_change = [&] { look(); };
   service.on_activity = [&] {
     gate.Activity(Clock::now());
     look();

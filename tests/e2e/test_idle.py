@@ -2,21 +2,21 @@
 under sway (its Wayland idle protocol: KDE's on sway 1.7, ext-idle-notify-v1 from 1.8) and under
 mutter (GNOME's idle monitor): the slide show starts after idle, a key ends it, it starts again
 after the next idle period, never two copies at once (counted from /proc throughout), also after
-mutter restarts on the same session bus; under sway, when sway goes away, one line and status 1;
-under sway
-a window of the test's own holding an idle inhibitor keeps it back until it lets go. On the X
-server with a session bus of its own, where no desktop owns org.freedesktop.ScreenSaver (as under
-most X11 window managers), a film player of the test's own that inhibits through it keeps the
-show back over several idle periods, on either of its object paths, until it ends its
-inhibition or ends without doing so; an idle inhibitor of systemd-logind does the same (a logind
-of the test's own on a system bus of its own); --enable, --status and --disable in a test home
-turn it on and off, at login and now, with one watcher at a time; a show whose process lingers (its loader held by a network share that answers no
-interrupt) does not keep the next show from starting after the next idle period. Under weston,
-which offers none of these, one clear line and status 1. Its CPU time over a minute of
-idle is reported. Run as a script: where a desktop cannot run here, it reports a skip (status
-77)."""
+mutter restarts on the same session bus; when sway goes away, one line and status 1; under sway
+a window of the test's own holding an idle inhibitor keeps it back until it lets go.
+
+On the X server with a session bus of its own, where no desktop owns org.freedesktop.ScreenSaver
+(as under most X11 window managers), a film player of the test's own that inhibits through it
+keeps the show back over several idle periods, on either of its object paths, until it ends its
+inhibition or ends without doing so; so does a player's inhibition that a stand-in of KDE
+Plasma's services publishes as Plasma's power management does, and an idle inhibitor of
+systemd-logind (a logind of the test's own on a system bus of its own). --enable, --status and
+--disable in a test home turn it on and off, at login and now, with one watcher at a time. A
+show whose process lingers (its loader held by a network share that answers no interrupt) does
+not keep the next show from starting after the next idle period. Under weston, which offers
+none of these, one clear line and status 1. Its CPU time over a minute of idle is reported. Run
+as a script: where a desktop cannot run here, it reports a skip (status 77)."""
 import os
-import shutil
 import subprocess
 import sys
 import time
@@ -32,6 +32,7 @@ IDLE = os.path.join(os.path.dirname(EXE), "quildor-idle")
 INHIBITOR = os.environ.get("QUILDOR_IDLE_INHIBITOR", "")
 PLAYER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "film_player.py")
 LOGIND = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fake_logind.py")
+PLASMA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fake_plasma.py")
 # Debian's Python, for which python3-dbus is installed (the tests' own may be another).
 SYSTEM_PYTHON = "/usr/bin/python3"
 
@@ -125,6 +126,36 @@ class IdleWatcher(unittest.TestCase):
                 player.kill()
                 player.wait()
             self.assertTrue(watcher.running(), "the watcher goes on")
+
+    def test_x_server_plasma_inhibitions(self):
+        if subprocess.run([SYSTEM_PYTHON, "-c", "import dbus, gi"], capture_output=True).returncode:
+            raise unittest.SkipTest("python3-dbus or python3-gi, the fake Plasma's, is missing")
+        # Plasma's services as their interfaces publish them (not Plasma itself, which does not
+        # run here): KWin owns org.freedesktop.ScreenSaver and Plasma's power management tells.
+        with Session() as s, SessionBus() as bus:
+            env = {"DBUS_SESSION_BUS_ADDRESS": bus.address}
+            plasma = subprocess.Popen([SYSTEM_PYTHON, PLASMA], env=dict(os.environ, **env),
+                                      stdout=subprocess.PIPE, text=True)
+            try:
+                self.assertEqual(plasma.stdout.readline().strip(), "ready")
+                watcher = s.start(["2"], {"Interval": "60"}, exe=IDLE, env=env)
+                player = subprocess.Popen([SYSTEM_PYTHON, PLAYER, "/org/freedesktop/ScreenSaver"],
+                                          env=dict(os.environ, **env), stdin=subprocess.PIPE,
+                                          stdout=subprocess.PIPE, text=True)
+                self.assertTrue(player.stdout.readline().startswith("inhibiting "))
+                no_show_for(self, 6, "no slide show while Plasma says a player keeps the screen on")
+                player.stdin.write("stop\n")
+                player.stdin.flush()
+                self.assertEqual(player.stdout.readline().strip(), "stopped")
+                wait_for(lambda: copies() == 1 and watcher.events().count("Keyboard") == 1,
+                         WINDOW_TIMEOUT, "the show, once Plasma says the inhibition has ended")
+                s.display.key("space")
+                wait_for(lambda: copies() == 0, WINDOW_TIMEOUT, "the show to end on a key")
+                player.kill()
+                player.wait()
+            finally:
+                plasma.kill()
+                plasma.wait()
 
     def test_x_server_logind_idle_inhibitor(self):
         if subprocess.run([SYSTEM_PYTHON, "-c", "import dbus, gi"], capture_output=True).returncode:
