@@ -5,8 +5,8 @@ after the next idle period, never two copies at once (counted from /proc through
 mutter restarts on the same session bus; when sway goes away, one line and status 1; under sway
 a window of the test's own holding an idle inhibitor keeps it back until it lets go.
 
-On the X server with a session bus of its own, where no desktop owns org.freedesktop.ScreenSaver
-(as under most X11 window managers), a film player of the test's own that inhibits through it
+On the X server and under sway, each with a session bus of its own, where no desktop owns
+org.freedesktop.ScreenSaver (as under most X11 window managers), a film player of the test's own that inhibits through it
 keeps the show back over several idle periods, on either of its object paths, until it ends its
 inhibition or ends without doing so; so does a player's inhibition that a stand-in of KDE
 Plasma's services publishes as Plasma's power management does, and an idle inhibitor of
@@ -246,6 +246,36 @@ class IdleWatcher(unittest.TestCase):
                      "the show, with the keyboard, once the inhibitor is released")
             s.display.key("space")
             wait_for(lambda: copies() == 0, WINDOW_TIMEOUT, "the show to end on a key")
+
+    def test_sway_players_inhibit_over_the_session_bus(self):
+        # sway owns no org.freedesktop.ScreenSaver, and its idle notification knows nothing of
+        # what players ask there.
+        if subprocess.run([SYSTEM_PYTHON, "-c", "import dbus"], capture_output=True).returncode:
+            raise unittest.SkipTest("python3-dbus, the film player's bus library, is missing")
+        with Session(display=Sway([("HEADLESS-1", 1024, 768, 0, 0, 1)])) as s, \
+                SessionBus() as bus:
+            env = {"DBUS_SESSION_BUS_ADDRESS": bus.address}
+            watcher = s.start(["2"], {"Interval": "60"}, exe=IDLE,
+                              env=dict(s.display.env, QT_QPA_PLATFORM="wayland", **env))
+            wait_for(lambda: bus.owned("org.freedesktop.ScreenSaver"), WINDOW_TIMEOUT,
+                     "the watcher to take org.freedesktop.ScreenSaver")
+            player = subprocess.Popen([SYSTEM_PYTHON, PLAYER, "/ScreenSaver"],
+                                      env=dict(os.environ, **env), stdin=subprocess.PIPE,
+                                      stdout=subprocess.PIPE, text=True)
+            try:
+                self.assertTrue(player.stdout.readline().startswith("inhibiting "))
+                no_show_for(self, 6, "no slide show while a player inhibits it")
+                player.stdin.write("stop\n")
+                player.stdin.flush()
+                self.assertEqual(player.stdout.readline().strip(), "stopped")
+                wait_for(lambda: watcher.events().count("Painted Form1") == 1 and
+                         s.display.focused_app() == "quildor", WINDOW_TIMEOUT,
+                         "the show, with the keyboard, once the player's inhibition ended")
+                s.display.key("space")
+                wait_for(lambda: copies() == 0, WINDOW_TIMEOUT, "the show to end on a key")
+            finally:
+                player.kill()
+                player.wait()
 
     def test_sway_that_goes_away(self):
         # The compositor ends (a logout, or a crash that no recovery catches): the watcher waits
