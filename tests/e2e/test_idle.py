@@ -56,6 +56,33 @@ class SessionBus:
              ".name_has_owner(sys.argv[2]))", self.address, name]).returncode == 0
 
 
+class FilmPlayer:
+    """film_player.py inhibiting on the session bus `address` at object `path`, until stop() or
+    its end."""
+
+    def __init__(self, address, path):
+        self.proc = subprocess.Popen([SYSTEM_PYTHON, PLAYER, path],
+                                     env=dict(os.environ, DBUS_SESSION_BUS_ADDRESS=address),
+                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+        said = self.proc.stdout.readline()
+        if not said.startswith("inhibiting "):
+            self.end()
+            raise AssertionError("the film player did not inhibit: %r" % said)
+
+    def stop(self):
+        """Ends its inhibition with UnInhibit, as a player does when the film ends."""
+        self.proc.stdin.write("stop\n")
+        self.proc.stdin.flush()
+        if self.proc.stdout.readline().strip() != "stopped":
+            raise AssertionError("the film player's UnInhibit failed")
+
+    def end(self):
+        self.proc.kill()
+        self.proc.wait()
+        self.proc.stdin.close()
+        self.proc.stdout.close()
+
+
 def no_show_for(test, seconds, why):
     """No slide show runs at any moment of the next `seconds` (the test's window, not a wait)."""
     deadline = time.monotonic() + seconds
@@ -103,18 +130,14 @@ class IdleWatcher(unittest.TestCase):
                      "the watcher to take org.freedesktop.ScreenSaver, which no one owns")
             for count, (path, ends) in enumerate((("/org/freedesktop/ScreenSaver", "stop"),
                                                   ("/ScreenSaver", "kill")), 1):
-                player = subprocess.Popen([SYSTEM_PYTHON, PLAYER, path], env=dict(os.environ, **env),
-                                          stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
-                self.assertTrue(player.stdout.readline().startswith("inhibiting "))
+                player = FilmPlayer(bus.address, path)
                 # Three idle periods of 2 s pass while the film plays.
                 no_show_for(self, 6, "no slide show while a player inhibits it at " + path)
                 ended = time.monotonic()
                 if ends == "stop":
-                    player.stdin.write("stop\n")
-                    player.stdin.flush()
-                    self.assertEqual(player.stdout.readline().strip(), "stopped")
+                    player.stop()
                 else:
-                    player.kill()
+                    player.end()
                 wait_for(lambda: copies() == 1 and watcher.events().count("Keyboard") == count,
                          WINDOW_TIMEOUT,
                          "the show, with the keyboard, once the player's inhibition ended (%s)"
@@ -123,8 +146,7 @@ class IdleWatcher(unittest.TestCase):
                                         "the idle time runs from the inhibition's end")
                 s.display.key("space")
                 wait_for(lambda: copies() == 0, WINDOW_TIMEOUT, "the show to end on a key")
-                player.kill()
-                player.wait()
+                player.end()
             self.assertTrue(watcher.running(), "the watcher goes on")
 
     def test_x_server_plasma_inhibitions(self):
@@ -139,20 +161,14 @@ class IdleWatcher(unittest.TestCase):
             try:
                 self.assertEqual(plasma.stdout.readline().strip(), "ready")
                 watcher = s.start(["2"], {"Interval": "60"}, exe=IDLE, env=env)
-                player = subprocess.Popen([SYSTEM_PYTHON, PLAYER, "/org/freedesktop/ScreenSaver"],
-                                          env=dict(os.environ, **env), stdin=subprocess.PIPE,
-                                          stdout=subprocess.PIPE, text=True)
-                self.assertTrue(player.stdout.readline().startswith("inhibiting "))
+                player = FilmPlayer(bus.address, "/org/freedesktop/ScreenSaver")
                 no_show_for(self, 6, "no slide show while Plasma says a player keeps the screen on")
-                player.stdin.write("stop\n")
-                player.stdin.flush()
-                self.assertEqual(player.stdout.readline().strip(), "stopped")
+                player.stop()
                 wait_for(lambda: copies() == 1 and watcher.events().count("Keyboard") == 1,
                          WINDOW_TIMEOUT, "the show, once Plasma says the inhibition has ended")
                 s.display.key("space")
                 wait_for(lambda: copies() == 0, WINDOW_TIMEOUT, "the show to end on a key")
-                player.kill()
-                player.wait()
+                player.end()
             finally:
                 plasma.kill()
                 plasma.wait()
@@ -259,23 +275,17 @@ class IdleWatcher(unittest.TestCase):
                               env=dict(s.display.env, QT_QPA_PLATFORM="wayland", **env))
             wait_for(lambda: bus.owned("org.freedesktop.ScreenSaver"), WINDOW_TIMEOUT,
                      "the watcher to take org.freedesktop.ScreenSaver")
-            player = subprocess.Popen([SYSTEM_PYTHON, PLAYER, "/ScreenSaver"],
-                                      env=dict(os.environ, **env), stdin=subprocess.PIPE,
-                                      stdout=subprocess.PIPE, text=True)
+            player = FilmPlayer(bus.address, "/ScreenSaver")
             try:
-                self.assertTrue(player.stdout.readline().startswith("inhibiting "))
                 no_show_for(self, 6, "no slide show while a player inhibits it")
-                player.stdin.write("stop\n")
-                player.stdin.flush()
-                self.assertEqual(player.stdout.readline().strip(), "stopped")
+                player.stop()
                 wait_for(lambda: watcher.events().count("Painted Form1") == 1 and
                          s.display.focused_app() == "quildor", WINDOW_TIMEOUT,
                          "the show, with the keyboard, once the player's inhibition ended")
                 s.display.key("space")
                 wait_for(lambda: copies() == 0, WINDOW_TIMEOUT, "the show to end on a key")
             finally:
-                player.kill()
-                player.wait()
+                player.end()
 
     def test_sway_that_goes_away(self):
         # The compositor ends (a logout, or a crash that no recovery catches): the watcher waits
