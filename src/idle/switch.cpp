@@ -141,7 +141,12 @@ bool EndWatcher() {
 bool TakeWatcherLock(long* owner) {
   *owner = 0;
   const std::string path = LockPath();
+  ::mkdir(path.substr(0, path.rfind('/')).c_str(), 0700);   // ~/.cache, where no runtime folder
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0 && errno != ELOOP) {
+    std::fprintf(stderr, "quildor-idle: cannot open %s: %s\n", path.c_str(), std::strerror(errno));
+    return false;
+  }
   struct stat st{};
   if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
     std::fprintf(stderr, "quildor-idle: %s is not a file of this user's own; remove it\n",
