@@ -77,6 +77,8 @@ class SlideShow {
     QObject::connect(end_, &QSocketNotifier::activated, [this] {
       char byte;
       if (::read(static_cast<int>(end_->socket()), &byte, 1) > 0) return;   // not the end yet
+      // Off before its descriptor closes: the number may serve the next show's pipe at once.
+      end_->setEnabled(false);
       ::close(static_cast<int>(end_->socket()));
       end_->deleteLater();
       end_ = nullptr;
