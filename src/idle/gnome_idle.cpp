@@ -16,6 +16,8 @@ const QString kMonitor = QStringLiteral("org.gnome.Mutter.IdleMonitor");
 const QString kMonitorPath = QStringLiteral("/org/gnome/Mutter/IdleMonitor/Core");
 // GNOME's session manager's flag for "inhibit the session being marked as idle".
 constexpr uint kInhibitIdle = 8;
+// How long a question to the session manager may take.
+constexpr int kAnswerMs = 500;
 
 QDBusMessage MonitorCall(const QString& method) {
   return QDBusMessage::createMethodCall(kMonitor, kMonitorPath, kMonitor, method);
@@ -89,7 +91,9 @@ bool GnomeIdle::Inhibited() {
       QStringLiteral("org.gnome.SessionManager"), QStringLiteral("/org/gnome/SessionManager"),
       QStringLiteral("org.gnome.SessionManager"), QStringLiteral("IsInhibited"));
   call << kInhibitIdle;
-  const QDBusReply<bool> reply = bus_.call(call);
+  // Asked while the user is idle: a session manager that does not answer must not hold the
+  // watcher for D-Bus's default 25 s. No answer counts as no inhibition.
+  const QDBusReply<bool> reply = bus_.call(call, QDBus::Block, kAnswerMs);
   return reply.isValid() && reply.value();
 }
 

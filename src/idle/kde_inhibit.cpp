@@ -22,7 +22,7 @@ KdeInhibit::KdeInhibit(QDBusConnection bus)
   if (!bus_.isConnected()) return;
   // The signal is matched on the name, whoever owns it, now or after Plasma restarts.
   bus_.connect(kAgent, kAgentPath, kAgent, QStringLiteral("InhibitionsChanged"), this,
-               SLOT(Changed()));
+               SLOT(Ask()));
   connect(&agent_, &QDBusServiceWatcher::serviceRegistered, this, [this] { Ask(); });
   connect(&agent_, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
     if (!held_) return;
@@ -31,8 +31,6 @@ KdeInhibit::KdeInhibit(QDBusConnection bus)
   });
   if (bus_.interface()->isServiceRegistered(kAgent).value()) Ask();
 }
-
-void KdeInhibit::Changed() { Ask(); }
 
 // Asks without waiting: the answer comes as an event, like the changes.
 void KdeInhibit::Ask() {

@@ -29,12 +29,10 @@ class KdeInhibit : public QObject {
   std::function<void()> on_change;
 
  private slots:
-  void Changed();
-
- private:
-  void Follow();
+  // Asks the policy agent again (at each change it announces, and when it appears).
   void Ask();
 
+ private:
   QDBusConnection bus_;
   QDBusServiceWatcher agent_;
   bool held_ = false;

@@ -166,14 +166,15 @@ int main(int argc, char** argv) {
   // asked while the user is active.
   QTimer next;
   next.setSingleShot(true);
+  auto told = [&] { return service.Held() || plasma.Held(); };
   std::function<void()> look = [&] {
     next.stop();
     const Clock::time_point now = Clock::now();
     if (!gate.idle()) {
-      gate.Update(service.Held() || plasma.Held(), now);
+      gate.Update(told(), now);
       return;
     }
-    const bool held = service.Held() || plasma.Held() || source->Inhibited() || logind.Held();
+    const bool held = told() || source->Inhibited() || logind.Held();
     if (gate.Update(held, now)) start_show();
     if (held) {
       next.start(std::chrono::seconds(2));
