@@ -22,7 +22,8 @@ run_packages=(
   fonts-liberation fonts-dejavu-core
 )
 # The tests (the sanitizer build uses Clang and its runtime), the Windows builds under Wine, the
-# other display servers and desktops the end-to-end tests run on, the slow drive they read
+# other display servers and desktops the end-to-end tests run on (GNOME Shell with GNOME's session
+# manager and screen-saver service, kwin with Plasma's power management), the slow drive they read
 # photographs from (FUSE), the benchmark and the packages, with what checks them as a
 # distribution does (lintian, hardening-check from devscripts, AppStream's and the desktop
 # entries' validators, 7-Zip to read the setup program).
@@ -35,11 +36,17 @@ test_packages=(
   dbus-daemon at-spi2-core python3-pyatspi python3-dbus nsis
   sway xwayland swayidle grim wtype qt6-wayland
   weston kwin-wayland mutter
+  gnome-shell gnome-session-bin gnome-settings-daemon powerdevil
   libgtest-dev googletest libbenchmark-dev libturbojpeg0-dev
   fuse3 libfuse3-dev
   lintian devscripts appstream desktop-file-utils 7zip
   python3
 )
+# Debian 12's Plasma power management is built with Qt 5, whose Wayland plugin is a package of
+# its own (Debian 13's uses Qt 6's, above).
+if [ "$(. /etc/os-release && echo "${VERSION_ID:-}")" = 12 ]; then
+  test_packages+=(qtwayland5)
+fi
 
 case $set_name in
   run) packages=("${run_packages[@]}") ;;

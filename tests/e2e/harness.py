@@ -55,20 +55,34 @@ def hand_over(path):
             os.chown(os.path.join(top, name), NOBODY.pw_uid, NOBODY.pw_gid, follow_symlinks=False)
 
 
+def processes(name=None, runtime=None):
+    """The process numbers, sorted, of the processes named `name` (their command's name, which a
+    process keeps while another of its threads lingers after its main thread's end) whose
+    environment has XDG_RUNTIME_DIR=`runtime`; either left out matches every process."""
+    marker = runtime and ("XDG_RUNTIME_DIR=%s" % runtime).encode()
+    found = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            if name:
+                with open("/proc/%s/comm" % pid) as f:
+                    if f.read().strip() != name:
+                        continue
+            if marker:
+                with open("/proc/%s/environ" % pid, "rb") as f:
+                    if marker not in f.read().split(b"\0"):
+                        continue
+            found.append(int(pid))
+        except OSError:
+            pass
+    return sorted(found)
+
+
 def end_session_processes(runtime):
     """Ends what a compositor started in its session and left running at its own end (the
     command it starts, its Xwayland, programs it ran for the test, which it starts in sessions
     of their own): every process whose environment has XDG_RUNTIME_DIR=`runtime`, the
     compositor's own folder, which nothing else names."""
-    marker = ("XDG_RUNTIME_DIR=%s" % runtime).encode()
-    found = []
-    for pid in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            with open("/proc/%s/environ" % pid, "rb") as f:
-                if marker in f.read().split(b"\0"):
-                    found.append(int(pid))
-        except OSError:
-            pass
+    found = processes(runtime=runtime)
     for pid in found:
         with contextlib.suppress(OSError):
             os.kill(pid, signal.SIGTERM)
@@ -485,6 +499,47 @@ class Session:
         return self
 
     def __exit__(self, *exc):
+        self.close()
+
+
+# Debian's Python, for which python3-dbus is installed (the tests' own may be another).
+SYSTEM_PYTHON = "/usr/bin/python3"
+
+
+def bus_name_process(address, name):
+    """The process number of the program that owns the bus name `name` on the D-Bus bus at
+    `address`, or None where no program does."""
+    out = subprocess.run(
+        [SYSTEM_PYTHON, "-c", "import dbus, sys\n"
+         "try:\n print(dbus.bus.BusConnection(sys.argv[1]).call_blocking('org.freedesktop.DBus',"
+         " '/org/freedesktop/DBus', 'org.freedesktop.DBus', 'GetConnectionUnixProcessID', 's',"
+         " (sys.argv[2],)))\n"
+         "except dbus.exceptions.DBusException:\n pass", address, name],
+        capture_output=True, text=True, timeout=30).stdout.strip()
+    return int(out) if out else None
+
+
+class SessionBus:
+    """A D-Bus bus of the test's own (dbus-daemon), on which no desktop runs any service until
+    the test starts one; `address` is its address. Also stands in for the system bus."""
+
+    def __init__(self):
+        self.daemon = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address"],
+                                       stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                       text=True)
+        self.address = self.daemon.stdout.readline().strip()
+
+    def owned(self, name):
+        return bus_name_process(self.address, name) is not None
+
+    def close(self):
+        end_process(self.daemon)
+        self.daemon.stdout.close()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *_):
         self.close()
 
 

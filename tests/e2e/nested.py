@@ -1,21 +1,37 @@
 """The compositors of today's desktops, each running as windows inside an Xvfb of the tests' own:
 weston, kwin (KDE Plasma's) and mutter (GNOME's), with two outputs side by side, the first at the
-layout's origin, and Xwayland for X11 programs where asked. Screenshots are the Xvfb's, cut to an
+layout's origin, and Xwayland for X11 programs where asked. Two desktops run with the services
+that programs ask on their session bus, each the desktop's own program: "gnome" (GNOME Shell, its
+session manager and its org.freedesktop.ScreenSaver, on one output, with a second bus standing in
+for the system bus, without which GNOME Shell will not start) and "plasma" (kwin, which owns
+org.freedesktop.ScreenSaver there, and Plasma's power management). Screenshots are the Xvfb's, cut to an
 output; keys, clicks and moves are xdotool's on the Xvfb, which the compositor takes as its own
 input. Each runs as root, with a session bus of its own where it needs one.
 
 Raises unittest.SkipTest, with the reason, where the compositor is not installed."""
+import glob
 import os
 import re
 import shutil
+import signal
 import subprocess
 import tempfile
 import unittest
 
-from harness import Display, end_process, end_session_processes, screenshot_of, wait_for
+from harness import (SYSTEM_PYTHON, Display, SessionBus, bus_name_process, end_process,
+                     end_session_processes, processes, screenshot_of, wait_for)
 
 TIMEOUT = 60
-BINARIES = {"weston": "weston", "kwin": "kwin_wayland", "mutter": "mutter"}
+BINARIES = {"weston": "weston", "kwin": "kwin_wayland", "mutter": "mutter",
+            "gnome": "gnome-shell", "plasma": "kwin_wayland_wrapper"}
+COMPOSITORS = ("weston", "kwin", "mutter")
+# The desktops' services beside their compositor, and the bus name each owns once it serves.
+SERVICES = {
+    "gnome": [("/usr/libexec/gsd-screensaver-proxy", "org.freedesktop.ScreenSaver")],
+    "plasma": [("/usr/lib/*/libexec/org_kde_powerdevil",
+                "org.kde.Solid.PowerManagement.PolicyAgent")],
+}
+GNOME_SESSION = "/usr/libexec/gnome-session-binary"
 
 
 def _weston_version():
@@ -24,25 +40,36 @@ def _weston_version():
 
 
 class Nested(Display):
-    """kind: "weston", "kwin" or "mutter". outputs: (name, width, height) of the two outputs, in
+    """kind: "weston", "kwin", "mutter", "gnome" or "plasma". outputs: (name, width, height) of the two outputs, in
     the compositor's layout left to right; `name` is the X display that X11 programs use (its
     Xwayland's), empty when xwayland is False; `env` is what a client of the compositor needs."""
 
     def __init__(self, kind, xwayland):
         binary = BINARIES[kind]
+        if kind == "gnome" and xwayland:
+            raise ValueError("GNOME Shell runs here without Xwayland: it starts no command that "
+                             "would tell the test its X display")
         if not shutil.which(binary):
             raise unittest.SkipTest("%s is not installed" % binary)
+        for pattern, _ in SERVICES.get(kind, []) + [(GNOME_SESSION, "")] * (kind == "gnome"):
+            if not glob.glob(pattern):
+                raise unittest.SkipTest("%s is not installed" % os.path.basename(pattern))
         self.kind = kind
         second = (800, 600) if kind == "weston" else (1024, 768)
-        self.outputs = [("first", 1024, 768, 0), ("second", second[0], second[1], 1024)]
-        super().__init__(1024 + second[0], 768)
+        self.outputs = [("first", 1024, 768, 0)]
+        if kind != "gnome":
+            self.outputs.append(("second", second[0], second[1], 1024))
+        super().__init__(sum(o[1] for o in self.outputs), 768)
         self.xvfb = self.name
         self.home = tempfile.mkdtemp(prefix="quildor-%s-" % kind)
         self.runtime = os.path.join(self.home, "runtime")
         os.mkdir(self.runtime, 0o700)
         self.log = open(os.path.join(self.home, "compositor.log"), "w")
         self.bus = None
+        self.system_bus = None
         self.compositor = None
+        self.services = []   # the desktop's programs beside its compositor, started by the test
+        self._starts = 0   # GNOME Shell's starts so far
         try:
             self._start(xwayland)
         except Exception:
@@ -55,10 +82,8 @@ class Nested(Display):
                "DISPLAY": self.xvfb, "XDG_RUNTIME_DIR": self.runtime, "LANG": "C.UTF-8"}
         if self.kind != "weston":
             # A session bus of the test's own, ended with the compositor.
-            self.bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork",
-                                         "--print-address=1"], stdout=subprocess.PIPE,
-                                        stderr=subprocess.DEVNULL, text=True)
-            env["DBUS_SESSION_BUS_ADDRESS"] = self.bus.stdout.readline().strip()
+            self.bus = SessionBus()
+            env["DBUS_SESSION_BUS_ADDRESS"] = self.bus.address
         # The command a compositor starts once it runs tells the test the X display (and the
         # X authority) it hands its clients.
         told = os.path.join(self.home, "told")
@@ -82,26 +107,56 @@ class Nested(Display):
                 backend = ["--backend=x11-backend.so", "--use-pixman"]
             command = (["weston"] + backend + ["--output-count=2", "-c", ini, "--socket=" + socket]
                        + (["--xwayland"] if xwayland else []))
-        elif self.kind == "kwin":
+        elif self.kind in ("kwin", "plasma"):
             # kwin_wayland carries a file capability that a container's bounding set may refuse
             # to a program being started; a copy has none.
             kwin = os.path.join(self.home, "kwin_wayland")
             shutil.copy(shutil.which("kwin_wayland"), kwin)
-            command = [kwin, "--x11-display", self.xvfb, "--width", "1024", "--height", "768",
-                       "--output-count", "2", "--socket", socket] + \
-                      (["--xwayland"] if xwayland else []) + [start]
-        else:
+            options = ["--x11-display", self.xvfb, "--width", "1024", "--height", "768",
+                       "--output-count", "2"] + (["--xwayland"] if xwayland else []) + [start]
+            if self.kind == "kwin":
+                command = [kwin, "--socket", socket] + options
+            else:
+                # As Plasma's session starts it: under its wrapper, which holds the socket
+                # (its first free name) and starts kwin again after a crash, the clients'
+                # connections kept waiting. It finds kwin_wayland on PATH: the copy.
+                env["PATH"] = self.home + os.pathsep + env["PATH"]
+                command = ["kwin_wayland_wrapper"] + options
+                socket = "wayland-0"
+        elif self.kind == "mutter":
             env.update(MUTTER_DEBUG_NUM_DUMMY_MONITORS="2",
                        MUTTER_DEBUG_DUMMY_MODE_SPECS="1024x768")
             command = (["mutter", "--nested", "--wayland", "--wayland-display", socket]
                        + ([] if xwayland else ["--no-x11"]) + ["--", start])
+        else:
+            # GNOME Shell starts no command of the test's: it has started once it owns its
+            # name and its socket is there. Without a system bus it aborts; no GPU here.
+            self.system_bus = SessionBus()
+            config = os.path.join(self.home, "config")
+            os.makedirs(os.path.join(config, "gnome-session", "sessions"))
+            with open(os.path.join(config, "gnome-session", "sessions", "quildor.session"),
+                      "w") as f:
+                f.write("[GNOME Session]\nName=Quildor's tests\nRequiredComponents=\n")
+            os.mkdir(os.path.join(self.home, "autostart"))
+            env.update(DBUS_SYSTEM_BUS_ADDRESS=self.system_bus.address, XDG_CONFIG_HOME=config,
+                       LIBGL_ALWAYS_SOFTWARE="1", MUTTER_DEBUG_DUMMY_MODE_SPECS="1024x768")
+            self._service([GNOME_SESSION, "--session=quildor",
+                           "--autostart=" + os.path.join(self.home, "autostart")],
+                          "org.gnome.SessionManager", env)
+            command = ["gnome-shell", "--nested", "--wayland", "--wayland-display", socket] + \
+                ([] if xwayland else ["--no-x11"])
         self._command, self._compositor_env, self._told_file = command, env, told
         self.compositor = subprocess.Popen(command, env=env, stdout=self.log,
                                            stderr=subprocess.STDOUT)
-        display, authority = wait_for(lambda: self._told(told), TIMEOUT,
+        display, authority = wait_for(self._told, TIMEOUT,
                                       "%s to start its session" % self.kind).split(" ", 1)
         self.env = {"WAYLAND_DISPLAY": os.path.join(self.runtime, socket),
                     "DBUS_SESSION_BUS_ADDRESS": env.get("DBUS_SESSION_BUS_ADDRESS", "")}
+        # Plasma's power management is a Wayland client of kwin.
+        for pattern, name in SERVICES.get(self.kind, []):
+            self._service([glob.glob(pattern)[0]], name,
+                          dict(env, QT_QPA_PLATFORM="wayland", **self.env))
+        self._leave_overview()
         if xwayland:
             self.env["XAUTHORITY"] = authority or ""
         self.name = display if xwayland else ""
@@ -116,17 +171,71 @@ class Nested(Display):
         """Ends the compositor and starts it again on the same session bus and socket, as a
         desktop shell's restart does (GNOME Shell's Alt+F2 r on X11, or its crash recovery)."""
         end_process(self.compositor, 30)
-        os.remove(self._told_file)
+        if os.path.exists(self._told_file):
+            os.remove(self._told_file)
         self.compositor = subprocess.Popen(self._command, env=self._compositor_env,
                                            stdout=self.log, stderr=subprocess.STDOUT)
-        wait_for(lambda: self._told(self._told_file), TIMEOUT, "%s to start again" % self.kind)
+        wait_for(self._told, TIMEOUT, "%s to start again" % self.kind)
+        self._leave_overview()
 
-    def _told(self, told):
+    def crash(self):
+        """Plasma's kwin crashes; its wrapper starts it again on the same socket."""
+        old = self._kwin()
+        os.remove(self._told_file)
+        os.kill(old, signal.SIGSEGV)
+        wait_for(lambda: self._kwin() not in (None, old) and self._told(), TIMEOUT,
+                 "kwin to start again after its crash")
+        self._place_windows()   # its new windows, and the Xvfb's keyboard for the first
+
+    def _kwin(self):
+        """The kwin_wayland that Plasma's wrapper runs now."""
+        found = processes("kwin_wayland", self.runtime)
+        return found[0] if found else None
+
+    def _told(self):
+        """What the compositor's start-up command tells, "DISPLAY XAUTHORITY", once it runs.
+        GNOME Shell runs no command of the test's: it is taken to run once it owns its bus name
+        (this process, not one that has just ended)."""
         if not self.alive():
             raise AssertionError("%s ended: %s" % (self.kind, self.log_text()[-600:]))
-        if os.path.exists(told):
-            with open(told) as f:
+        if self.kind == "gnome":
+            owner = bus_name_process(self.bus.address, "org.gnome.Shell")
+            return " " if owner == self.compositor.pid else None
+        if os.path.exists(self._told_file):
+            with open(self._told_file) as f:
                 return f.read().rstrip("\n")
+
+    def _service(self, command, name, env):
+        """Starts one of the desktop's programs and waits until it owns `name`."""
+        program = subprocess.Popen(command, env=env, stdout=self.log, stderr=subprocess.STDOUT)
+        self.services.append(program)
+
+        def serving():
+            if program.poll() is not None:
+                raise AssertionError("%s ended: %s" % (command[0], self.log_text()[-600:]))
+            return self.bus.owned(name)
+        wait_for(serving, TIMEOUT, "%s to own %s" % (os.path.basename(command[0]), name))
+
+    def _leave_overview(self):
+        """GNOME Shell may show its overview as it starts, where a new window appears as a
+        thumbnail; a session in use has left it. Once this start is complete (its log says so,
+        once per start), the shell is made to leave it."""
+        if self.kind != "gnome":
+            return
+        self._starts += 1
+        wait_for(lambda: self._told() and
+                 self.log_text().count("GNOME Shell started at") >= self._starts, TIMEOUT,
+                 "GNOME Shell to complete its start")
+
+        def leave():
+            code = ("import dbus, sys\n"
+                    "p = dbus.Interface(dbus.bus.BusConnection(sys.argv[1]).get_object("
+                    "'org.gnome.Shell', '/org/gnome/Shell'), 'org.freedesktop.DBus.Properties')\n"
+                    "p.Set('org.gnome.Shell', 'OverviewActive', False)\n"
+                    "print(int(p.Get('org.gnome.Shell', 'OverviewActive')))")
+            return subprocess.run([SYSTEM_PYTHON, "-c", code, self.bus.address],
+                                  capture_output=True, text=True, timeout=30).stdout.strip()
+        wait_for(lambda: leave() == "0", TIMEOUT, "GNOME Shell to leave its overview")
 
     def run(self, *args, check=True):
         """Runs an X client (xdotool, say) on the Xvfb, where the compositor takes its input."""
@@ -136,7 +245,7 @@ class Nested(Display):
     def _place_windows(self):
         """Puts the compositor's window for each output where the output stands in its layout
         (weston and kwin open them all at the Xvfb's origin; mutter's one window holds both)."""
-        if self.kind == "mutter":
+        if self.kind in ("mutter", "gnome"):
             return
         windows = wait_for(lambda: self._windows(), TIMEOUT, "the compositor's two windows")
         self.xdotool("windowmove", str(windows[1]), str(self.outputs[1][3]), "0")
@@ -174,11 +283,13 @@ class Nested(Display):
     def close(self):
         if self.compositor:
             end_process(self.compositor, 30)
+        for program in self.services:
+            end_process(program, 30)
         # The command it started (and its Xwayland, if it left one) outlives it.
         end_session_processes(self.runtime)
-        if self.bus:
-            end_process(self.bus)
-            self.bus.stdout.close()
+        for bus in (self.bus, self.system_bus):
+            if bus:
+                bus.close()
         self.log.close()
         super().close()
         shutil.rmtree(self.home, ignore_errors=True)

@@ -11,13 +11,12 @@ import subprocess
 import time
 import unittest
 
-from harness import KIND, Session, WINDOW_TIMEOUT, wait_for
+from harness import KIND, SYSTEM_PYTHON, Session, WINDOW_TIMEOUT, wait_for
 
 BOX_TITLE = "The Quildor Anthology Screen Saver"
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PROBE = os.path.join(HERE, "atspi-probe")
-SYSTEM_PYTHON = "/usr/bin/python3"   # Debian's pyatspi belongs to the system's interpreter
 
 
 @unittest.skipUnless(KIND == "linux", "AT-SPI is the Linux desktops' accessibility interface")

@@ -10,7 +10,7 @@ import tempfile
 import unittest
 
 from harness import Session, WINDOW_TIMEOUT, folder_setting, main_reporting_skips, wait_for
-from nested import BINARIES, Nested
+from nested import COMPOSITORS, Nested
 from test_composition import black, check_design, painted
 from test_wayland import PHOTO, SAMPLES, box_on
 
@@ -81,8 +81,9 @@ def photo_of(shot):
             for y in range(PHOTO[1], PHOTO[3], 41)]
 
 
-# One test case per compositor and Qt plugin.
-for _kind in BINARIES:
+# One test case per compositor and Qt plugin (the desktops' services add nothing to what the
+# show does on their compositor).
+for _kind in COMPOSITORS:
     for _platform, _how in (("wayland", "Native"), ("xcb", "Xwayland")):
         _name = "%s%s" % (_kind.capitalize(), _how)
         globals()[_name] = type(_name, (Checks, unittest.TestCase),

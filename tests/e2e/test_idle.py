@@ -10,7 +10,11 @@ org.freedesktop.ScreenSaver (as under most X11 window managers), a film player o
 keeps the show back over several idle periods, on either of its object paths, until it ends its
 inhibition or ends without doing so; so does a player's inhibition that a stand-in of KDE
 Plasma's services publishes as Plasma's power management does, and an idle inhibitor of
-systemd-logind (a logind of the test's own on a system bus of its own). --enable, --status and
+systemd-logind (a logind of the test's own on a system bus of its own). The desktops' own
+services: under GNOME Shell with GNOME's session manager and screen-saver service, and under
+kwin with Plasma's power management, a player's inhibition keeps the show back until it ends;
+GNOME Shell restarting on its session bus, and kwin crashing under its wrapper, which starts it
+again on the same socket, leave the watcher watching. --enable, --status and
 --disable in a test home turn it on and off, at login and now, with one watcher at a time. A
 show whose process lingers (its loader held by a network share that answers no interrupt) does
 not keep the next show from starting after the next idle period. Under weston, which offers
@@ -23,7 +27,8 @@ import time
 import unittest
 
 from harness import (EXE, Session, WINDOW_TIMEOUT, check_show_after_each_idle_period, copies,
-                     end_session_processes, folder_setting, main_reporting_skips, wait_for)
+                     SYSTEM_PYTHON, SessionBus, end_session_processes, folder_setting,
+                     main_reporting_skips, processes, wait_for)
 from nested import Nested
 from sway import Sway
 from test_slow_drive import LOADING, Drive, fuse_missing
@@ -33,27 +38,6 @@ INHIBITOR = os.environ.get("QUILDOR_IDLE_INHIBITOR", "")
 PLAYER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "film_player.py")
 LOGIND = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fake_logind.py")
 PLASMA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fake_plasma.py")
-# Debian's Python, for which python3-dbus is installed (the tests' own may be another).
-SYSTEM_PYTHON = "/usr/bin/python3"
-
-
-class SessionBus:
-    """A session bus of the test's own (dbus-daemon), on which no desktop runs any service."""
-
-    def __enter__(self):
-        self.daemon = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address"],
-                                       stdout=subprocess.PIPE, text=True)
-        self.address = self.daemon.stdout.readline().strip()
-        return self
-
-    def __exit__(self, *_):
-        self.daemon.kill()
-        self.daemon.wait()
-
-    def owned(self, name):
-        return subprocess.run(
-            [SYSTEM_PYTHON, "-c", "import dbus, sys; sys.exit(not dbus.bus.BusConnection(sys.argv[1])"
-             ".name_has_owner(sys.argv[2]))", self.address, name]).returncode == 0
 
 
 class FilmPlayer:
@@ -117,7 +101,7 @@ class IdleWatcher(unittest.TestCase):
                 wait_for(lambda: not s.display.full_screen_windows(), WINDOW_TIMEOUT,
                          "the screen given back")
                 self.assertEqual(copies(), 0)
-            self.assertEqual(shows_in_the_process_table(), 2, "both shows' processes linger")
+            self.assertEqual(len(processes("quildor")), 2, "both shows' processes linger")
             self.assertTrue(watcher.running(), "the watcher goes on")
 
     def test_x_server_players_inhibit_over_the_session_bus(self):
@@ -207,6 +191,9 @@ class IdleWatcher(unittest.TestCase):
                 self.assertEqual(program.wait_exit(), 0, args)
                 return program.proc.stdout.read().decode()
 
+            def watchers():
+                return processes("quildor-idle", runtime)
+
             try:
                 self.assertIn("at login: off\nnow: not watching", run("--status"))
                 self.assertIn("on:", run("--enable", "2"))
@@ -214,22 +201,22 @@ class IdleWatcher(unittest.TestCase):
                     lines = f.read().splitlines()
                 self.assertIn("Exec=%s 2" % os.path.realpath(IDLE), lines)
                 self.assertIn("Hidden=false", lines)
-                wait_for(lambda: len(watchers(runtime)) == 1, WINDOW_TIMEOUT, "the watcher, now")
-                first = watchers(runtime)
+                wait_for(lambda: len(watchers()) == 1, WINDOW_TIMEOUT, "the watcher, now")
+                first = watchers()
                 wait_for(lambda: copies() == 1, WINDOW_TIMEOUT, "its show after 2 s of idle")
                 s.display.key("space")
                 wait_for(lambda: copies() == 0, WINDOW_TIMEOUT, "the show to end on a key")
                 # Another idle time replaces the watcher; a watcher started by hand gives way.
                 run("--enable", "3")
-                wait_for(lambda: len(watchers(runtime)) == 1 and watchers(runtime) != first,
+                wait_for(lambda: len(watchers()) == 1 and watchers() != first,
                          WINDOW_TIMEOUT, "one watcher, with the new idle time")
                 self.assertIn("already watching", s.start(["3"], exe=IDLE).proc.stdout.read()
                               .decode())
                 status = run("--status")
                 self.assertIn("at login: on, after 3 s without input", status)
-                self.assertIn("now: watching (process %d)" % watchers(runtime)[0], status)
+                self.assertIn("now: watching (process %d)" % watchers()[0], status)
                 self.assertIn("off:", run("--disable"))
-                self.assertEqual(watchers(runtime), [])
+                self.assertEqual(watchers(), [])
                 with open(entry) as f:
                     self.assertIn("Hidden=true", f.read().splitlines())
                 self.assertIn("at login: off\nnow: not watching", run("--status"))
@@ -318,6 +305,58 @@ class IdleWatcher(unittest.TestCase):
                 wait_for(lambda: copies() == 0, WINDOW_TIMEOUT, "the show to end on a key")
             self.assertTrue(watcher.running(), "the watcher goes on")
 
+    def test_gnome_players_inhibit_and_the_shell_restarts(self):
+        # GNOME's own services: the player's Inhibit reaches GNOME's org.freedesktop.ScreenSaver,
+        # which hands it to GNOME's session manager; then GNOME Shell restarts on the same bus.
+        with Session(display=Nested("gnome", False)) as s:
+            env = dict(s.display.env, QT_QPA_PLATFORM="wayland")
+            watcher = s.start(["2"], {"Interval": "60"}, exe=IDLE, env=env)
+            player = FilmPlayer(env["DBUS_SESSION_BUS_ADDRESS"], "/org/freedesktop/ScreenSaver")
+            try:
+                no_show_for(self, 6, "no slide show while a player inhibits it through GNOME")
+                ended = time.monotonic()
+                player.stop()
+                for count in (1, 2):
+                    if count == 2:
+                        s.display.restart()
+                    wait_for(lambda: copies() == 1 and watcher.events().count("Keyboard") == count,
+                             WINDOW_TIMEOUT, "show %d after idle, with the keyboard" % count)
+                    if count == 1:
+                        self.assertGreaterEqual(time.monotonic() - ended, 1.5,
+                                                "the idle time runs from the inhibition's end")
+                    s.display.key("space")
+                    wait_for(lambda: copies() == 0, WINDOW_TIMEOUT, "the show to end on a key")
+                self.assertTrue(watcher.running(), "the watcher goes on")
+            finally:
+                player.end()
+
+    def test_plasma_players_inhibit_and_kwin_crashes(self):
+        # KDE Plasma's own services: kwin owns org.freedesktop.ScreenSaver and hands the
+        # player's Inhibit to Plasma's power management, while kwin's idle notification goes on.
+        # Then kwin crashes, and its wrapper starts it again on the same socket.
+        with Session(display=Nested("plasma", False)) as s:
+            env = dict(s.display.env, QT_QPA_PLATFORM="wayland")
+            bus = env["DBUS_SESSION_BUS_ADDRESS"]
+            player = FilmPlayer(bus, "/ScreenSaver")
+            try:
+                # Plasma publishes an inhibition some 5 s after it is made (a real idle time
+                # is minutes long): the film has been playing that long when the watcher starts.
+                wait_for(lambda: plasma_keeps_the_screen_on(bus), WINDOW_TIMEOUT,
+                         "Plasma to publish the player's inhibition")
+                watcher = s.start(["2"], {"Interval": "60"}, exe=IDLE, env=env)
+                no_show_for(self, 6, "no slide show while Plasma says a player keeps the screen on")
+                player.stop()
+                for count in (1, 2):
+                    if count == 2:
+                        s.display.crash()
+                    wait_for(lambda: copies() == 1 and watcher.events().count("Keyboard") == count,
+                             WINDOW_TIMEOUT, "show %d after idle, with the keyboard" % count)
+                    s.display.key("space")
+                    wait_for(lambda: copies() == 0, WINDOW_TIMEOUT, "the show to end on a key")
+                self.assertTrue(watcher.running(), "the watcher goes on")
+            finally:
+                player.end()
+
     def test_weston_offers_no_idle_source(self):
         with Session(display=Nested("weston", False)) as s:
             watcher = s.start(["2"], {}, exe=IDLE, env=s.display.env)
@@ -338,42 +377,23 @@ class IdleWatcher(unittest.TestCase):
             self.assertEqual(copies(), 0)
 
 
+def plasma_keeps_the_screen_on(address):
+    """What Plasma's power-management policy agent says: whether an inhibition that keeps the
+    screen on (ChangeScreenSettings, 4) stands."""
+    code = ("import dbus, sys\n"
+            "print(int(dbus.bus.BusConnection(sys.argv[1]).call_blocking("
+            "'org.kde.Solid.PowerManagement.PolicyAgent', '/org/kde/Solid/PowerManagement/"
+            "PolicyAgent', 'org.kde.Solid.PowerManagement.PolicyAgent', 'HasInhibition', 'u', "
+            "(4,))))")
+    return subprocess.run([SYSTEM_PYTHON, "-c", code, address], capture_output=True, text=True,
+                          timeout=30).stdout.strip() == "1"
+
+
 def status(s):
     """What `quildor-idle --status` says in session `s`."""
     program = s.start(["--status"], exe=IDLE)
     program.wait_exit()
     return program.proc.stdout.read().decode()
-
-
-def watchers(runtime):
-    """The process numbers of the idle watchers of the session whose runtime folder is
-    `runtime`."""
-    marker = ("XDG_RUNTIME_DIR=%s" % runtime).encode()
-    found = []
-    for pid in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            with open("/proc/%s/comm" % pid) as f:
-                if f.read().strip() != "quildor-idle":
-                    continue
-            with open("/proc/%s/environ" % pid, "rb") as f:
-                if marker in f.read().split(b"\0"):
-                    found.append(int(pid))
-        except OSError:
-            pass
-    return sorted(found)
-
-
-def shows_in_the_process_table():
-    """The slide show's processes, those that linger after their end included (a process whose
-    main thread has ended while another is held by a file system)."""
-    found = 0
-    for pid in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            with open("/proc/%s/comm" % pid) as f:
-                found += f.read().strip() == "quildor"
-        except OSError:
-            pass
-    return found
 
 
 def cpu_ms(pid):
