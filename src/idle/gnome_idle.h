@@ -31,6 +31,7 @@ class GnomeIdle : public QObject, public IdleSource {
 
   // Asks GNOME's session manager whether a program inhibits idle now.
   bool Inhibited() override;
+  bool AsksSessionManager() const override { return true; }
 
  private slots:
   void WatchFired(uint id);

@@ -25,6 +25,10 @@ class IdleSource {
   // where the source cannot leave that to the desktop itself.
   virtual bool Inhibited() { return false; }
 
+  // Whether Inhibited asks the desktop's session manager, which players' inhibitions made on the
+  // desktop's own org.freedesktop.ScreenSaver reach.
+  virtual bool AsksSessionManager() const { return false; }
+
   std::function<void()> on_idle;
   std::function<void()> on_active;
 };

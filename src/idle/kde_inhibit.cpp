@@ -32,6 +32,10 @@ KdeInhibit::KdeInhibit(QDBusConnection bus)
   if (bus_.interface()->isServiceRegistered(kAgent).value()) Ask();
 }
 
+bool KdeInhibit::Present() const {
+  return bus_.isConnected() && bus_.interface()->isServiceRegistered(kAgent).value();
+}
+
 // Asks without waiting: the answer comes as an event, like the changes.
 void KdeInhibit::Ask() {
   QDBusMessage call = QDBusMessage::createMethodCall(kAgent, kAgentPath, kAgent,

@@ -26,6 +26,9 @@ class KdeInhibit : public QObject {
   // Whether an inhibition that keeps the screen on stands, as last heard.
   bool Held() const { return held_; }
 
+  // Whether Plasma's power management is there to be asked.
+  bool Present() const;
+
   std::function<void()> on_change;
 
  private slots:

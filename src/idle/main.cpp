@@ -167,6 +167,22 @@ int main(int argc, char** argv) {
   QTimer next;
   next.setSingleShot(true);
   auto told = [&] { return service.Held() || plasma.Held(); };
+  // Where another program holds org.freedesktop.ScreenSaver (another desktop's screen saver)
+  // and neither GNOME's session manager nor Plasma's power management is there to tell what
+  // players asked of it, their inhibitions cannot hold the show back: said once, at the first
+  // idle period, when the desktop's services have long started.
+  bool looked_for_askers = false;
+  auto say_if_none_to_ask = [&] {
+    if (looked_for_askers) return;
+    looked_for_askers = true;
+    if (source->AsksSessionManager() || plasma.Present()) return;
+    const QString owner = service.OwnerDescription();
+    if (owner.isEmpty()) return;
+    std::fprintf(stderr,
+                 "quildor-idle: org.freedesktop.ScreenSaver belongs to %s, which tells no other "
+                 "program of the inhibitions made there: players cannot hold the show back\n",
+                 qPrintable(owner));
+  };
   std::function<void()> look = [&] {
     next.stop();
     const Clock::time_point now = Clock::now();
@@ -174,6 +190,7 @@ int main(int argc, char** argv) {
       gate.Update(told(), now);
       return;
     }
+    say_if_none_to_ask();
     const bool held = told() || source->Inhibited() || logind.Held();
     if (gate.Update(held, now)) start_show();
     if (held) {

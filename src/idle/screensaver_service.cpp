@@ -3,6 +3,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusError>
 #include <QDBusReply>
+#include <QFile>
 
 #include <algorithm>
 #include <cstdio>
@@ -54,6 +55,17 @@ void ScreenSaverService::TakeName() {
   if (owned_) {
     std::fprintf(stderr, "quildor-idle: taking inhibitions as %s\n", qPrintable(kName));
   }
+}
+
+QString ScreenSaverService::OwnerDescription() {
+  if (owned_ || !bus_.isConnected()) return {};
+  const QDBusReply<uint> pid = bus_.interface()->servicePid(kName);
+  if (!pid.isValid()) return {};
+  QFile comm(QStringLiteral("/proc/%1/comm").arg(pid.value()));
+  const QString name = comm.open(QIODevice::ReadOnly)
+                           ? QString::fromLocal8Bit(comm.readAll()).trimmed()
+                           : QStringLiteral("a program");
+  return QStringLiteral("%1, process %2").arg(name).arg(pid.value());
 }
 
 void ScreenSaverService::NameLost(const QString& name) {

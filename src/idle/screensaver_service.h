@@ -38,6 +38,10 @@ class ScreenSaverService : public QObject, protected QDBusContext {
   bool Start();
   bool Owned() const { return owned_; }
 
+  // The program that owns the name when the watcher does not ("xfce4-screensaver, process 812"),
+  // or empty where no one does.
+  QString OwnerDescription();
+
   // Whether any inhibition stands.
   bool Held() const { return !inhibitions_.empty(); }
 
