@@ -4,7 +4,11 @@ session bus of the tests' own where no Plasma runs: KWin's org.freedesktop.Scree
 UnInhibit), which hands each inhibition on to Plasma's power management, and its policy agent
 org.kde.Solid.PowerManagement.PolicyAgent (HasInhibition of a kind, InhibitionsChanged at each
 change), as their interfaces are published. A player's inhibition keeps the screen on (kind
-ChangeScreenSettings, 4). Says "ready" once it owns both names."""
+ChangeScreenSettings, 4). Says "ready" once it owns both names. With the argument "alone", it
+owns org.freedesktop.ScreenSaver only, and so stands for another desktop's screen saver (Xfce's,
+MATE's), which takes players' inhibitions and tells no other program of them."""
+import sys
+
 import dbus
 import dbus.service
 from dbus.mainloop.glib import DBusGMainLoop
@@ -51,8 +55,9 @@ class ScreenSaver(dbus.service.Object):
 def main():
     DBusGMainLoop(set_as_default=True)
     bus = dbus.SessionBus()
-    names = [dbus.service.BusName(AGENT, bus),
-             dbus.service.BusName("org.freedesktop.ScreenSaver", bus)]
+    names = [dbus.service.BusName("org.freedesktop.ScreenSaver", bus)]
+    if sys.argv[1:] != ["alone"]:
+        names.append(dbus.service.BusName(AGENT, bus))
     agent = PolicyAgent(bus)
     ScreenSaver(bus, agent)
     print("ready", flush=True)

@@ -140,9 +140,6 @@ class Nested(Display):
             os.mkdir(os.path.join(self.home, "autostart"))
             env.update(DBUS_SYSTEM_BUS_ADDRESS=self.system_bus.address, XDG_CONFIG_HOME=config,
                        LIBGL_ALWAYS_SOFTWARE="1", MUTTER_DEBUG_DUMMY_MODE_SPECS="1024x768")
-            self._service([GNOME_SESSION, "--session=quildor",
-                           "--autostart=" + os.path.join(self.home, "autostart")],
-                          "org.gnome.SessionManager", env)
             command = ["gnome-shell", "--nested", "--wayland", "--wayland-display", socket] + \
                 ([] if xwayland else ["--no-x11"])
         self._command, self._compositor_env, self._told_file = command, env, told
@@ -152,11 +149,18 @@ class Nested(Display):
                                       "%s to start its session" % self.kind).split(" ", 1)
         self.env = {"WAYLAND_DISPLAY": os.path.join(self.runtime, socket),
                     "DBUS_SESSION_BUS_ADDRESS": env.get("DBUS_SESSION_BUS_ADDRESS", "")}
-        # Plasma's power management is a Wayland client of kwin.
-        for pattern, name in SERVICES.get(self.kind, []):
-            self._service([glob.glob(pattern)[0]], name,
-                          dict(env, QT_QPA_PLATFORM="wayland", **self.env))
         self._leave_overview()
+        # GNOME's session manager comes after GNOME Shell here: started first, it asks the
+        # shell's idle monitor while the shell, starting, asks it, and on a busy machine both
+        # wait out D-Bus's time limit (the shell's start then takes minutes). Plasma's power
+        # management is a Wayland client of kwin.
+        services = [([glob.glob(pattern)[0]], name) for pattern, name in SERVICES.get(self.kind, [])]
+        if self.kind == "gnome":
+            services.insert(0, ([GNOME_SESSION, "--session=quildor",
+                                 "--autostart=" + os.path.join(self.home, "autostart")],
+                                "org.gnome.SessionManager"))
+        for command, name in services:
+            self._service(command, name, dict(env, QT_QPA_PLATFORM="wayland", **self.env))
         if xwayland:
             self.env["XAUTHORITY"] = authority or ""
         self.name = display if xwayland else ""

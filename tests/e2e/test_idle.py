@@ -156,6 +156,30 @@ class IdleWatcher(unittest.TestCase):
             finally:
                 plasma.kill()
                 plasma.wait()
+                plasma.stdout.close()
+
+    def test_x_server_another_screen_saver_owns_the_name(self):
+        if subprocess.run([SYSTEM_PYTHON, "-c", "import dbus, gi"], capture_output=True).returncode:
+            raise unittest.SkipTest("python3-dbus or python3-gi, the stand-in's, is missing")
+        # Another desktop's screen saver (Xfce's, MATE's) holds org.freedesktop.ScreenSaver and
+        # tells no one what players ask of it: the watcher says so, once.
+        with Session() as s, SessionBus() as bus:
+            env = {"DBUS_SESSION_BUS_ADDRESS": bus.address}
+            other = subprocess.Popen([SYSTEM_PYTHON, PLASMA, "alone"], env=dict(os.environ, **env),
+                                     stdout=subprocess.PIPE, text=True)
+            try:
+                self.assertEqual(other.stdout.readline().strip(), "ready")
+                watcher = s.start(["2"], {"Interval": "60"}, exe=IDLE, env=env)
+                check_show_after_each_idle_period(self, s, watcher)
+                watcher.close_from_outside()
+                watcher.wait_exit()
+                out = watcher.proc.stdout.read().decode()
+                self.assertEqual(out.count("org.freedesktop.ScreenSaver belongs to python3, "
+                                           "process %d" % other.pid), 1, out)
+            finally:
+                other.kill()
+                other.wait()
+                other.stdout.close()
 
     def test_x_server_logind_idle_inhibitor(self):
         if subprocess.run([SYSTEM_PYTHON, "-c", "import dbus, gi"], capture_output=True).returncode:
@@ -180,15 +204,20 @@ class IdleWatcher(unittest.TestCase):
             finally:
                 logind.kill()
                 logind.wait()
+                logind.stdin.close()
+                logind.stdout.close()
 
     def test_enable_status_disable(self):
         with Session() as s:
             runtime = os.path.join(s.home, "runtime")
             entry = os.path.join(s.home, "config", "autostart", "quildor-idle.desktop")
 
+            ran = []
+
             def run(*args):
                 program = s.start(list(args), exe=IDLE)
                 self.assertEqual(program.wait_exit(), 0, args)
+                ran.append(program)
                 return program.proc.stdout.read().decode()
 
             def watchers():
@@ -203,7 +232,9 @@ class IdleWatcher(unittest.TestCase):
                 self.assertIn("Hidden=false", lines)
                 wait_for(lambda: len(watchers()) == 1, WINDOW_TIMEOUT, "the watcher, now")
                 first = watchers()
-                wait_for(lambda: copies() == 1, WINDOW_TIMEOUT, "its show after 2 s of idle")
+                # The watcher it started, and that watcher's show, write to its event log.
+                wait_for(lambda: copies() == 1 and ran[-1].events().count("Keyboard") == 1,
+                         WINDOW_TIMEOUT, "its show after 2 s of idle, with the keyboard")
                 s.display.key("space")
                 wait_for(lambda: copies() == 0, WINDOW_TIMEOUT, "the show to end on a key")
                 # Another idle time replaces the watcher; a watcher started by hand gives way.
@@ -310,9 +341,15 @@ class IdleWatcher(unittest.TestCase):
         # which hands it to GNOME's session manager; then GNOME Shell restarts on the same bus.
         with Session(display=Nested("gnome", False)) as s:
             env = dict(s.display.env, QT_QPA_PLATFORM="wayland")
-            watcher = s.start(["2"], {"Interval": "60"}, exe=IDLE, env=env)
-            player = FilmPlayer(env["DBUS_SESSION_BUS_ADDRESS"], "/org/freedesktop/ScreenSaver")
+            bus = env["DBUS_SESSION_BUS_ADDRESS"]
+            player = FilmPlayer(bus, "/org/freedesktop/ScreenSaver")
             try:
+                # The film plays when the watcher starts: a session idle for longer than the
+                # idle time (no input since the shell started) would otherwise see the show
+                # before the player's first call.
+                wait_for(lambda: desktop_says_held(bus, "gnome"), WINDOW_TIMEOUT,
+                         "GNOME's session manager to hold the player's inhibition")
+                watcher = s.start(["2"], {"Interval": "60"}, exe=IDLE, env=env)
                 no_show_for(self, 6, "no slide show while a player inhibits it through GNOME")
                 ended = time.monotonic()
                 player.stop()
@@ -341,7 +378,7 @@ class IdleWatcher(unittest.TestCase):
             try:
                 # Plasma publishes an inhibition some 5 s after it is made (a real idle time
                 # is minutes long): the film has been playing that long when the watcher starts.
-                wait_for(lambda: plasma_keeps_the_screen_on(bus), WINDOW_TIMEOUT,
+                wait_for(lambda: desktop_says_held(bus, "plasma"), WINDOW_TIMEOUT,
                          "Plasma to publish the player's inhibition")
                 watcher = s.start(["2"], {"Interval": "60"}, exe=IDLE, env=env)
                 no_show_for(self, 6, "no slide show while Plasma says a player keeps the screen on")
@@ -377,16 +414,20 @@ class IdleWatcher(unittest.TestCase):
             self.assertEqual(copies(), 0)
 
 
-def plasma_keeps_the_screen_on(address):
-    """What Plasma's power-management policy agent says: whether an inhibition that keeps the
-    screen on (ChangeScreenSettings, 4) stands."""
+def desktop_says_held(address, desktop):
+    """Whether the desktop's own services say that an inhibition of the show stands: GNOME's
+    session manager one of idle (8), Plasma's power-management policy agent one that keeps the
+    screen on (ChangeScreenSettings, 4)."""
+    name, method = {"gnome": ("org.gnome.SessionManager", "IsInhibited"),
+                    "plasma": ("org.kde.Solid.PowerManagement.PolicyAgent", "HasInhibition")}[desktop]
     code = ("import dbus, sys\n"
+            "name, method, kind = sys.argv[2], sys.argv[3], int(sys.argv[4])\n"
+            "path = '/' + name.replace('.', '/')\n"
             "print(int(dbus.bus.BusConnection(sys.argv[1]).call_blocking("
-            "'org.kde.Solid.PowerManagement.PolicyAgent', '/org/kde/Solid/PowerManagement/"
-            "PolicyAgent', 'org.kde.Solid.PowerManagement.PolicyAgent', 'HasInhibition', 'u', "
-            "(4,))))")
-    return subprocess.run([SYSTEM_PYTHON, "-c", code, address], capture_output=True, text=True,
-                          timeout=30).stdout.strip() == "1"
+            "name, path, name, method, 'u', (kind,))))")
+    kind = "8" if desktop == "gnome" else "4"
+    return subprocess.run([SYSTEM_PYTHON, "-c", code, address, name, method, kind],
+                          capture_output=True, text=True, timeout=30).stdout.strip() == "1"
 
 
 def status(s):
