@@ -38,8 +38,8 @@ class ScreenSaverService : public QObject, protected QDBusContext {
   bool Start();
   bool Owned() const { return owned_; }
 
-  // The program that owns the name when the watcher does not ("xfce4-screensaver, process 812"),
-  // or empty where no one does.
+  // The program that owns the name when the watcher does not ("xfce4-screensav, process 812": the
+  // command's name as the kernel keeps it, at most 15 characters), or empty where no one does.
   QString OwnerDescription();
 
   // Whether any inhibition stands.

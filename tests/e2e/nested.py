@@ -4,9 +4,9 @@ layout's origin, and Xwayland for X11 programs where asked. Two desktops run wit
 that programs ask on their session bus, each the desktop's own program: "gnome" (GNOME Shell, its
 session manager and its org.freedesktop.ScreenSaver, on one output, with a second bus standing in
 for the system bus, without which GNOME Shell will not start) and "plasma" (kwin, which owns
-org.freedesktop.ScreenSaver there, and Plasma's power management). Screenshots are the Xvfb's, cut to an
-output; keys, clicks and moves are xdotool's on the Xvfb, which the compositor takes as its own
-input. Each runs as root, with a session bus of its own where it needs one.
+org.freedesktop.ScreenSaver there, and Plasma's power management). Screenshots are the Xvfb's,
+cut to an output; keys, clicks and moves are xdotool's on the Xvfb, which the compositor takes as
+its own input. Each runs as root, with a session bus of its own where it needs one.
 
 Raises unittest.SkipTest, with the reason, where the compositor is not installed."""
 import glob
@@ -40,9 +40,10 @@ def _weston_version():
 
 
 class Nested(Display):
-    """kind: "weston", "kwin", "mutter", "gnome" or "plasma". outputs: (name, width, height) of the two outputs, in
-    the compositor's layout left to right; `name` is the X display that X11 programs use (its
-    Xwayland's), empty when xwayland is False; `env` is what a client of the compositor needs."""
+    """kind: "weston", "kwin", "mutter", "gnome" or "plasma". outputs: (name, width, height) of
+    the outputs (two; GNOME Shell's one), in the compositor's layout left to right; `name` is
+    the X display that X11 programs use (its Xwayland's), empty when xwayland is False; `env` is
+    what a client of the compositor needs."""
 
     def __init__(self, kind, xwayland):
         binary = BINARIES[kind]
@@ -154,7 +155,8 @@ class Nested(Display):
         # shell's idle monitor while the shell, starting, asks it, and on a busy machine both
         # wait out D-Bus's time limit (the shell's start then takes minutes). Plasma's power
         # management is a Wayland client of kwin.
-        services = [([glob.glob(pattern)[0]], name) for pattern, name in SERVICES.get(self.kind, [])]
+        services = [([glob.glob(pattern)[0]], name)
+                    for pattern, name in SERVICES.get(self.kind, [])]
         if self.kind == "gnome":
             services.insert(0, ([GNOME_SESSION, "--session=quildor",
                                  "--autostart=" + os.path.join(self.home, "autostart")],

@@ -336,29 +336,34 @@ class IdleWatcher(unittest.TestCase):
                 wait_for(lambda: copies() == 0, WINDOW_TIMEOUT, "the show to end on a key")
             self.assertTrue(watcher.running(), "the watcher goes on")
 
-    def test_gnome_players_inhibit_and_the_shell_restarts(self):
-        # GNOME's own services: the player's Inhibit reaches GNOME's org.freedesktop.ScreenSaver,
-        # which hands it to GNOME's session manager; then GNOME Shell restarts on the same bus.
-        with Session(display=Nested("gnome", False)) as s:
+    def players_inhibit_on_the_desktop(self, kind, path, restart):
+        """The desktop's own services: the player's Inhibit at `path` reaches the desktop's own
+        org.freedesktop.ScreenSaver, which hands it on (GNOME: to its session manager; Plasma:
+        to its power management, while kwin's idle notification goes on); no show while it
+        stands, the show after the idle time once it ends; then the desktop's compositor
+        `restart`s (GNOME Shell on the same bus; kwin crashing under its wrapper, which starts
+        it again on the same socket): a show after the next idle period."""
+        with Session(display=Nested(kind, False)) as s:
             env = dict(s.display.env, QT_QPA_PLATFORM="wayland")
             bus = env["DBUS_SESSION_BUS_ADDRESS"]
-            player = FilmPlayer(bus, "/org/freedesktop/ScreenSaver")
+            player = FilmPlayer(bus, path)
             try:
                 # The film plays when the watcher starts: a session idle for longer than the
-                # idle time (no input since the shell started) would otherwise see the show
-                # before the player's first call.
-                wait_for(lambda: desktop_says_held(bus, "gnome"), WINDOW_TIMEOUT,
-                         "GNOME's session manager to hold the player's inhibition")
+                # idle time (no input since the desktop started) would otherwise see the show
+                # before the player's first call, and Plasma publishes an inhibition some 5 s
+                # after it is made (a real idle time is minutes long).
+                wait_for(lambda: desktop_says_held(bus, kind), WINDOW_TIMEOUT,
+                         "the desktop to hold the player's inhibition")
                 watcher = s.start(["2"], {"Interval": "60"}, exe=IDLE, env=env)
-                no_show_for(self, 6, "no slide show while a player inhibits it through GNOME")
+                no_show_for(self, 6, "no slide show while a player inhibits it through the desktop")
                 ended = time.monotonic()
                 player.stop()
                 for count in (1, 2):
                     if count == 2:
-                        s.display.restart()
+                        restart(s.display)
                     wait_for(lambda: copies() == 1 and watcher.events().count("Keyboard") == count,
                              WINDOW_TIMEOUT, "show %d after idle, with the keyboard" % count)
-                    if count == 1:
+                    if count == 1 and kind == "gnome":
                         self.assertGreaterEqual(time.monotonic() - ended, 1.5,
                                                 "the idle time runs from the inhibition's end")
                     s.display.key("space")
@@ -367,32 +372,12 @@ class IdleWatcher(unittest.TestCase):
             finally:
                 player.end()
 
+    def test_gnome_players_inhibit_and_the_shell_restarts(self):
+        self.players_inhibit_on_the_desktop("gnome", "/org/freedesktop/ScreenSaver",
+                                            Nested.restart)
+
     def test_plasma_players_inhibit_and_kwin_crashes(self):
-        # KDE Plasma's own services: kwin owns org.freedesktop.ScreenSaver and hands the
-        # player's Inhibit to Plasma's power management, while kwin's idle notification goes on.
-        # Then kwin crashes, and its wrapper starts it again on the same socket.
-        with Session(display=Nested("plasma", False)) as s:
-            env = dict(s.display.env, QT_QPA_PLATFORM="wayland")
-            bus = env["DBUS_SESSION_BUS_ADDRESS"]
-            player = FilmPlayer(bus, "/ScreenSaver")
-            try:
-                # Plasma publishes an inhibition some 5 s after it is made (a real idle time
-                # is minutes long): the film has been playing that long when the watcher starts.
-                wait_for(lambda: desktop_says_held(bus, "plasma"), WINDOW_TIMEOUT,
-                         "Plasma to publish the player's inhibition")
-                watcher = s.start(["2"], {"Interval": "60"}, exe=IDLE, env=env)
-                no_show_for(self, 6, "no slide show while Plasma says a player keeps the screen on")
-                player.stop()
-                for count in (1, 2):
-                    if count == 2:
-                        s.display.crash()
-                    wait_for(lambda: copies() == 1 and watcher.events().count("Keyboard") == count,
-                             WINDOW_TIMEOUT, "show %d after idle, with the keyboard" % count)
-                    s.display.key("space")
-                    wait_for(lambda: copies() == 0, WINDOW_TIMEOUT, "the show to end on a key")
-                self.assertTrue(watcher.running(), "the watcher goes on")
-            finally:
-                player.end()
+        self.players_inhibit_on_the_desktop("plasma", "/ScreenSaver", Nested.crash)
 
     def test_weston_offers_no_idle_source(self):
         with Session(display=Nested("weston", False)) as s:
@@ -418,8 +403,9 @@ def desktop_says_held(address, desktop):
     """Whether the desktop's own services say that an inhibition of the show stands: GNOME's
     session manager one of idle (8), Plasma's power-management policy agent one that keeps the
     screen on (ChangeScreenSettings, 4)."""
-    name, method = {"gnome": ("org.gnome.SessionManager", "IsInhibited"),
-                    "plasma": ("org.kde.Solid.PowerManagement.PolicyAgent", "HasInhibition")}[desktop]
+    name, method = {
+        "gnome": ("org.gnome.SessionManager", "IsInhibited"),
+        "plasma": ("org.kde.Solid.PowerManagement.PolicyAgent", "HasInhibition")}[desktop]
     code = ("import dbus, sys\n"
             "name, method, kind = sys.argv[2], sys.argv[3], int(sys.argv[4])\n"
             "path = '/' + name.replace('.', '/')\n"
