@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QTest>
 #include <QToolButton>
 #include <xcb/dpms.h>
@@ -147,6 +148,26 @@ TEST_F(QtBackend, SlideShowWindowDrawsTheDesignState) {
   EXPECT_GT(red, 40) << "\"Kelmarion\" in red";
   EXPECT_EQ(other, 0);
   EXPECT_EQ(module->form1()->panYear.Caption(), "Kelmarion");
+
+  // Without a picture the image control shows what lies beneath it, the frame's panel and its
+  // blue caption; with the photograph back, the photograph hides them again. As the X server
+  // shows them: Qt leaves out what lies beneath a control that covers itself.
+  auto blue = [&] {
+    QApplication::processEvents();
+    const QImage frame = window->screen()
+                             ->grabWindow(window->winId(), 124 + 388 - 40, 101 + 236 - 10, 80, 20)
+                             .toImage();
+    int n = 0;
+    for (int y = 0; y < frame.height(); ++y)
+      for (int x = 0; x < frame.width(); ++x)
+        if (Pixel(frame, x, y).blue() > 128 && Pixel(frame, x, y).red() < 80) ++n;
+    return n;
+  };
+  const forms::Picture photo = module->form1()->Image1.GetPicture();
+  module->form1()->Image1.SetPicture(nullptr);
+  EXPECT_GT(blue(), 10) << "\"SSPanel1\" in blue";
+  module->form1()->Image1.SetPicture(photo);
+  EXPECT_EQ(blue(), 0);
 }
 
 TEST_F(QtBackend, EveryKeyIsTheWindowsKeyDownAndPanelsSwallowTheMouse) {

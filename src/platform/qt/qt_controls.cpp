@@ -9,6 +9,7 @@
 #include <QToolButton>
 #include <algorithm>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "forms/drawing.h"
@@ -133,11 +134,20 @@ class ControlWidgetBase : public Base, public forms::ControlView, public Control
 
 class PanelWidget : public ControlWidgetBase<QWidget> {
  public:
-  using ControlWidgetBase::ControlWidgetBase;
+  PanelWidget(FormHost& form, Control& c, QWidget* parent)
+      : ControlWidgetBase(form, c, parent), caption_(c.Caption()) {}
 
   void PropertyChanged(const Control& c, Property p) override {
-    ControlWidgetBase::PropertyChanged(c, p);
-    if (p != Property::Caption) return;
+    if (p != Property::Caption) {
+      ControlWidgetBase::PropertyChanged(c, p);
+      return;
+    }
+    // The same caption again (every photograph of one collection sets the collection's name)
+    // leaves the panel as it stands: nothing to draw.
+    if (c_.Caption() != caption_) {
+      caption_ = c_.Caption();
+      update();
+    }
     if (const Control* spin = forms::ValueShownBy(form_.form(), c_)) AnnounceValue(form_, *spin);
   }
 
@@ -156,14 +166,22 @@ class PanelWidget : public ControlWidgetBase<QWidget> {
       p.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, QString::fromStdString(c_.Caption()));
     }
   }
+
+ private:
+  std::string caption_;   // the caption the panel last drew, or will draw
 };
 
 class ImageWidget : public ControlWidgetBase<QWidget> {
  public:
-  using ControlWidgetBase::ControlWidgetBase;
+  ImageWidget(FormHost& form, Control& c, QWidget* parent) : ControlWidgetBase(form, c, parent) {
+    NoteCover();
+  }
 
   void PropertyChanged(const Control& c, Property p) override {
-    if (p == Property::Picture) scaled_ = QImage();
+    if (p == Property::Picture) {
+      scaled_ = QImage();
+      NoteCover();
+    }
     ControlWidgetBase::PropertyChanged(c, p);
   }
 
@@ -198,6 +216,16 @@ class ImageWidget : public ControlWidgetBase<QWidget> {
   }
 
  private:
+  // A stretched picture without transparency covers every pixel of the control: Qt then paints
+  // nothing of what lies beneath it (the panel around the photograph, the form's background)
+  // before each new photograph. Any other picture lets what lies beneath show where it does not
+  // reach, as an image control does.
+  void NoteCover() {
+    const QImage* image = ImageOf(c_.GetPicture());
+    setAttribute(Qt::WA_OpaquePaintEvent,
+                 c_.design().stretch && image && !image->isNull() && !image->hasAlphaChannel());
+  }
+
   QImage scaled_;
 };
 
