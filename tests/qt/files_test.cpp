@@ -7,7 +7,9 @@
 #include <QGuiApplication>
 #include <QImage>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +25,7 @@
 #include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_views.h"
+#include "platform/qt/smooth_scale.h"
 #include "../data/shown_pictures.h"
 #include "unprivileged.h"
 
@@ -226,6 +229,50 @@ TEST_F(Loader, PicturesLargerOneWayAreScaledOnceToTheWholeControl) {
   }
   // No larger either way: kept at its own size for the view to stretch.
   EXPECT_EQ(qt::ImageOf(platform.LoadPicture(Data("picture.png"), 80, 60))->size(), QSize(64, 48));
+}
+
+// The loader's own smooth scale looks as Qt's does, shrinking and growing, one way or both, at
+// sizes that leave odd pixels over; a flat colour stays exactly that colour, and a picture of
+// the same size comes back unchanged.
+TEST(SmoothScale, LooksAsQtsOwnAndKeepsFlatColours) {
+  const auto soft = [](int w, int h) {
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        image.setPixel(x, y, qRgb(x * 255 / w, y * 255 / h,
+                                  static_cast<int>(127.5 + 127 * std::sin((x + 2 * y) * 0.02))));
+    return image;
+  };
+  const QSize cases[][2] = {{{776, 496}, {777, 473}},   // a photograph of the collection
+                            {{1500, 1000}, {777, 473}}, // a large one, decoded at a quarter
+                            {{2000, 400}, {777, 473}},  // a panorama: narrower, taller
+                            {{64, 48}, {13, 7}},         {{5, 3}, {16, 1}},
+                            {{1, 1}, {3, 2}},            {{17, 9}, {17, 9}}};
+  for (const auto& [from, to] : cases) {
+    const QImage source = soft(from.width(), from.height());
+    const QImage ours = qt::SmoothScaled(source, to.width(), to.height());
+    const QImage qts = source.scaled(to, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    ASSERT_EQ(ours.size(), to);
+    ASSERT_EQ(ours.format(), QImage::Format_RGB32);
+    int worst = 0;
+    for (int y = 0; y < to.height(); ++y)
+      for (int x = 0; x < to.width(); ++x) {
+        const QRgb a = ours.pixel(x, y), b = qts.pixel(x, y);
+        ASSERT_EQ(qAlpha(a), 255);
+        worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                          std::abs(qBlue(a) - qBlue(b))});
+      }
+    EXPECT_LE(worst, 3) << from.width() << "x" << from.height() << " to " << to.width() << "x"
+                        << to.height();
+    if (from == to) {
+      EXPECT_EQ(ours, source);
+    }
+    QImage flat(from, QImage::Format_RGB32);
+    flat.fill(qRgb(201, 7, 128));
+    const QImage scaled = qt::SmoothScaled(flat, to.width(), to.height());
+    for (int y = 0; y < to.height(); ++y)
+      for (int x = 0; x < to.width(); ++x) ASSERT_EQ(scaled.pixel(x, y), qRgb(201, 7, 128));
+  }
 }
 
 TEST_F(Loader, RefusesHostileFilesWithoutLargeAllocations) {

@@ -7,10 +7,13 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "forms/picture_header.h"
 #include "forms/run_time_error.h"
+#include "platform/qt/smooth_scale.h"
 
 namespace quildor::qt {
 
@@ -62,6 +65,8 @@ QImage DecodeJpeg(const QByteArray& jpeg, QSize target, const std::string& name)
   QImage image;
   std::vector<JSAMPROW> rows;
   std::vector<JSAMPLE> cmyk;
+  std::vector<JSAMPLE> recent;
+  std::unique_ptr<RowScaler> scaler;
   jpeg_decompress_struct cinfo{};
   ErrorManager err;
   cinfo.err = jpeg_std_error(&err.pub);
@@ -79,30 +84,66 @@ QImage DecodeJpeg(const QByteArray& jpeg, QSize target, const std::string& name)
   cinfo.scale_num = ScaleFor(cinfo.image_width, cinfo.image_height, target);
   cinfo.scale_denom = 8;
   // CMYK is converted here, as Adobe's programs store it (inverted); everything else (colour
-  // and grayscale) the decoder writes straight into the image's rows.
+  // and grayscale) the decoder writes straight into RGB32 rows.
   const bool is_cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
   cinfo.out_color_space = is_cmyk ? JCS_CMYK : JCS_EXT_BGRX;
   jpeg_start_decompress(&cinfo);
 
-  image = QImage(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height),
-                     QImage::Format_RGB32);
+  const int width = static_cast<int>(cinfo.output_width);
+  const int height = static_cast<int>(cinfo.output_height);
+  // Larger than the target either way: scaled smoothly to exactly the target's size as the rows
+  // come, so that the decoded picture is never whole in memory; otherwise decoded as it is.
+  const forms::PixelSize shown =
+      forms::DecodedSize({width, height}, {target.width(), target.height()});
+  const bool scales = shown != forms::PixelSize{width, height};
+  image = QImage(shown.width, shown.height, QImage::Format_RGB32);
   if (image.isNull()) {
     jpeg_destroy_decompress(&cinfo);
     throw forms::RunTimeError("Not enough memory for " + name);
   }
-  if (is_cmyk) {
-    cmyk.resize(std::size_t{cinfo.output_width} * 4);
-    while (cinfo.output_scanline < cinfo.output_height) {
-      const int y = static_cast<int>(cinfo.output_scanline);
-      auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-      JSAMPROW row = cmyk.data();
-      jpeg_read_scanlines(&cinfo, &row, 1);
-      for (JDIMENSION x = 0; x < cinfo.output_width; ++x) {
-        const JSAMPLE* p = &cmyk[4 * x];
-        const unsigned k = p[3];
-        line[x] = qRgb(static_cast<int>(p[0] * k / 255), static_cast<int>(p[1] * k / 255),
+  const std::size_t row_bytes = std::size_t{cinfo.output_width} * 4;
+  // The next row of the picture, RGB32, into `line`.
+  const auto next_row = [&](JSAMPLE* line) {
+    if (!is_cmyk) {
+      jpeg_read_scanlines(&cinfo, &line, 1);
+      return;
+    }
+    JSAMPROW row = cmyk.data();
+    jpeg_read_scanlines(&cinfo, &row, 1);
+    auto* pixels = reinterpret_cast<QRgb*>(line);
+    for (JDIMENSION x = 0; x < cinfo.output_width; ++x) {
+      const JSAMPLE* p = &cmyk[4 * x];
+      const unsigned k = p[3];
+      pixels[x] = qRgb(static_cast<int>(p[0] * k / 255), static_cast<int>(p[1] * k / 255),
                        static_cast<int>(p[2] * k / 255));
+    }
+  };
+  if (is_cmyk) cmyk.resize(row_bytes);
+  if (scales) {
+    // The last few rows decoded, as many as a target row draws on, each in its slot (row number
+    // modulo their count). Each slot starts 16 bytes past a 32-byte boundary: libjpeg-turbo
+    // writes a row that starts on one with stores that pass the cache by, and the scale reads
+    // the row right after.
+    scaler = std::make_unique<RowScaler>(QSize(width, height), QSize(shown.width, shown.height));
+    const int kept = scaler->Taps();
+    const std::size_t stride = (row_bytes + 31) / 32 * 32;
+    recent.resize(stride * static_cast<std::size_t>(kept) + 48);
+    const auto base = reinterpret_cast<std::uintptr_t>(recent.data());
+    JSAMPLE* first_slot = recent.data() + (48 - base % 32) % 32;
+    const auto slot = [&](int r) {
+      return first_slot + stride * static_cast<std::size_t>(r % kept);
+    };
+    for (int y = 0; y < shown.height; ++y) {
+      const int needed = scaler->First(y) + kept;
+      while (static_cast<int>(cinfo.output_scanline) < needed) {
+        next_row(slot(static_cast<int>(cinfo.output_scanline)));
       }
+      scaler->Row(y, [&](int r) { return static_cast<const std::uint8_t*>(slot(r)); },
+                  reinterpret_cast<std::uint32_t*>(image.scanLine(y)));
+    }
+  } else if (is_cmyk) {
+    while (cinfo.output_scanline < cinfo.output_height) {
+      next_row(image.scanLine(static_cast<int>(cinfo.output_scanline)));
     }
   } else {
     rows.resize(cinfo.output_height);
@@ -118,14 +159,6 @@ QImage DecodeJpeg(const QByteArray& jpeg, QSize target, const std::string& name)
   // rows are all there is shown.
   jpeg_abort_decompress(&cinfo);
   jpeg_destroy_decompress(&cinfo);
-
-  // Larger than the target either way: one smooth scale to exactly the target's size.
-  const forms::PixelSize own{image.width(), image.height()};
-  const forms::PixelSize shown = forms::DecodedSize(own, {target.width(), target.height()});
-  if (shown != own) {
-    image = image.scaled(shown.width, shown.height, Qt::IgnoreAspectRatio,
-                                 Qt::SmoothTransformation);
-  }
   return image;
 }
 

@@ -22,6 +22,7 @@
 #include "forms/picture_header.h"
 #include "forms/run_time_error.h"
 #include "platform/qt/jpeg_decode.h"
+#include "platform/qt/smooth_scale.h"
 
 namespace quildor::qt {
 
@@ -152,8 +153,8 @@ forms::Picture LoadPictureFile(const std::string& path, int width, int height) {
   p->height = decoded.height();
   const forms::PixelSize shown = forms::DecodedSize({decoded.width(), decoded.height()}, control);
   if (shown != forms::PixelSize{decoded.width(), decoded.height()}) {
-    decoded = decoded.scaled(shown.width, shown.height, Qt::IgnoreAspectRatio,
-                             Qt::SmoothTransformation);
+    decoded = SmoothScaled(decoded, shown.width, shown.height);
+    if (decoded.isNull()) throw forms::RunTimeError("Not enough memory for " + path);
   }
   ToSrgb(decoded, space);
   p->native = std::make_shared<QImage>(std::move(decoded));
