@@ -139,7 +139,7 @@ void BlendPixels(const std::int16_t* mid, const Filter& across,
   // weights and added in one step. The row has a spare pixel at its end for an odd count.
   const int per = (taps + 1) / 2;
   const __m128i round = _mm_set1_epi32(1 << (kShift - 1));
-  for (int t = 0; t < width; ++t) {
+  const auto pixel = [&](int t) {
     const std::int16_t* p = mid + At(across.first[static_cast<std::size_t>(t)], 4);
     const std::int32_t* w = &pairs[At(t, per)];
     __m128i sum = round;
@@ -148,9 +148,20 @@ void BlendPixels(const std::int16_t* mid, const Filter& across,
       const __m128i mixed = _mm_unpacklo_epi16(two, _mm_srli_si128(two, 8));
       sum = _mm_add_epi32(sum, _mm_madd_epi16(mixed, _mm_set1_epi32(w[k])));
     }
-    sum = _mm_srai_epi32(sum, kShift);
-    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(sum, sum), sum);
-    out[t] = static_cast<std::uint32_t>(_mm_cvtsi128_si32(bytes)) | 0xff000000u;
+    return _mm_srai_epi32(sum, kShift);
+  };
+  // Two target pixels packed and stored together.
+  const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xff000000u));
+  int t = 0;
+  for (; t + 2 <= width; t += 2) {
+    const __m128i both = _mm_packs_epi32(pixel(t), pixel(t + 1));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + t),
+                     _mm_or_si128(_mm_packus_epi16(both, both), opaque));
+  }
+  if (t < width) {
+    const __m128i one = _mm_packs_epi32(pixel(t), pixel(t));
+    out[t] = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(one, one))) |
+             0xff000000u;
   }
 #else
   (void)pairs;
@@ -196,9 +207,14 @@ void RowScaler::Row(int y, const std::function<const std::uint8_t*(int)>& source
                     std::uint32_t* out) {
   const int taps = plans_->down.taps;
   const int first = First(y);
-  for (int k = 0; k < taps; ++k) plans_->rows[static_cast<std::size_t>(k)] = source(first + k);
-  BlendRows(plans_->rows.data(), &plans_->down.weight[At(y, taps)],
-            taps, from_.width() * 4, plans_->mid.data());
+  // Only the rows that weigh anything: a row that shrinks mostly draws on fewer than the most.
+  const std::uint16_t* w = &plans_->down.weight[At(y, taps)];
+  int from = 0, to = taps;
+  while (w[from] == 0) ++from;
+  while (w[to - 1] == 0) --to;
+  for (int k = from; k < to; ++k) plans_->rows[static_cast<std::size_t>(k)] = source(first + k);
+  BlendRows(plans_->rows.data() + from, w + from, to - from, from_.width() * 4,
+            plans_->mid.data());
   BlendPixels(plans_->mid.data(), plans_->across, plans_->pairs, out, to_.width());
 }
 
