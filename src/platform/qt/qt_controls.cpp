@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QToolButton>
+#include <QtMath>
 #include <algorithm>
 #include <optional>
 #include <string>
@@ -187,6 +188,7 @@ class ImageWidget : public ControlWidgetBase<QWidget> {
 
  protected:
   void paintEvent(QPaintEvent*) override {
+    NoteCover();   // for the next paint, on a screen of another scale
     const auto& d = c_.design();
     QPainter p(this);
     const DeviceCanvas canvas = InDevicePixels(p, *this);
@@ -219,11 +221,13 @@ class ImageWidget : public ControlWidgetBase<QWidget> {
   // A stretched picture without transparency covers every pixel of the control: Qt then paints
   // nothing of what lies beneath it (the panel around the photograph, the form's background)
   // before each new photograph. Any other picture lets what lies beneath show where it does not
-  // reach, as an image control does.
+  // reach, as an image control does; so does every picture at a fractional scale, where the
+  // picture's whole device pixels can fall half a pixel short of the control's edge.
   void NoteCover() {
     const QImage* image = ImageOf(c_.GetPicture());
-    setAttribute(Qt::WA_OpaquePaintEvent,
-                 c_.design().stretch && image && !image->isNull() && !image->hasAlphaChannel());
+    const qreal dpr = devicePixelRatioF();
+    setAttribute(Qt::WA_OpaquePaintEvent, c_.design().stretch && image && !image->isNull() &&
+                                              !image->hasAlphaChannel() && dpr == qFloor(dpr));
   }
 
   QImage scaled_;
