@@ -29,13 +29,18 @@ class WindowsPackages(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.tmp = tempfile.mkdtemp(prefix="quildor-packages-")
-        subprocess.run([CPACK], cwd=BUILD, check=True, capture_output=True, timeout=600)
+        # The zip's and the setup's Quildor.scr are stripped apart, and strip stamps a PE file
+        # with the current second unless SOURCE_DATE_EPOCH gives one (as tools/package.sh
+        # does): without it the two differ whenever a second passes between the strips.
+        env = dict(os.environ, SOURCE_DATE_EPOCH=os.environ.get("SOURCE_DATE_EPOCH",
+                                                                "1767225600"))
+        subprocess.run([CPACK], cwd=BUILD, check=True, capture_output=True, timeout=600, env=env)
         cls.zip = sorted(glob.glob(os.path.join(BUILD, "quildor-*-windows.zip")))[-1]
         made = subprocess.run(
             [os.path.join(SOURCE, "packaging", "windows", "make-setup"), cls.tmp,
              os.path.join(BUILD, "Quildor.scr"), os.path.join(X86_BUILD, "Quildor.scr"),
              os.path.join(BUILD, "LICENSE.txt"), os.path.join(BUILD, "NOTICES.txt")],
-            capture_output=True, text=True, timeout=300)
+            capture_output=True, text=True, timeout=300, env=env)
         if made.returncode != 0:
             raise AssertionError("makensis failed: " + made.stderr)
         cls.setup = made.stdout.strip()
